@@ -1,0 +1,228 @@
+#include "shell/MainWindow.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+
+#include "pages/DestinationPage.h"
+#include "pages/LicensePage.h"
+#include "pages/MaintenancePage.h"
+#include "pages/ProgressPage.h"
+#include "pages/WelcomePage.h"
+#include "resources/resource.h"
+#include "shell/Navigation.h"
+#include "shell/Owners.h"
+#include "shell/SetupState.h"
+
+namespace {
+
+// CoInitialize succeeded for this main window; the teardown balances it exactly once even
+// when WM_DESTROY arrives twice (sent by the setup, then again when the window dies).
+bool comInitialized = false;
+
+HWND CreateChild(const char* className, const char* title, DWORD style, int x, int y, int width,
+                 int height, HWND parent, int id)
+{
+    return CreateWindowExA(0, className, title, style, x, y, width, height, parent,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), g_setup.instance,
+                           nullptr);
+}
+
+HWND CreatePage(const char* className, DWORD visibility, HWND parent, int id)
+{
+    return CreateChild(className, className, WS_CHILD | visibility, PageLeft, PageTop, PageWidth,
+                       PageHeight, parent, id);
+}
+
+void ReleaseDrawingRecord(HDC& memoryDC, HBITMAP& bitmap)
+{
+    if (memoryDC) DeleteDC(memoryDC);
+    if (bitmap) DeleteObject(bitmap);
+    memoryDC = nullptr;
+    bitmap = nullptr;
+}
+
+LRESULT OnCreate(HWND window)
+{
+    g_setup.mainWindow = window;
+    HRESULT com = CoInitialize(nullptr);
+    comInitialized = SUCCEEDED(com);
+
+    RECT client;
+    GetClientRect(window, &client);
+    int buttonY = client.bottom - NavButtonBottomOffset;
+    g_setup.backButton = CreateChild("button", BackCaption, WS_CHILD | WS_VISIBLE,
+                                     client.right - BackButtonRightOffset, buttonY, NavButtonWidth,
+                                     NavButtonHeight, window, BackButtonId);
+    g_setup.nextButton = CreateChild("button", NextCaption, WS_CHILD | WS_VISIBLE,
+                                     client.right - NextButtonRightOffset, buttonY, NavButtonWidth,
+                                     NavButtonHeight, window, NextButtonId);
+    g_setup.cancelButton = CreateChild("button", CancelCaption, WS_CHILD | WS_VISIBLE,
+                                       client.right - CancelButtonRightOffset, buttonY,
+                                       NavButtonWidth, NavButtonHeight, window, CancelButtonId);
+    WPARAM font = reinterpret_cast<WPARAM>(g_setup.guiFont);
+    SendMessageA(g_setup.backButton, WM_SETFONT, font, FALSE);
+    SendMessageA(g_setup.nextButton, WM_SETFONT, font, FALSE);
+    SendMessageA(g_setup.cancelButton, WM_SETFONT, font, FALSE);
+
+    // The welcome page runs the registry detection while it is created.
+    g_setup.pageWindows[WelcomePageIndex] =
+        CreatePage(WelcomePageClass, WS_VISIBLE, window, WelcomePageIndex);
+    EnableWindow(g_setup.backButton, FALSE);
+
+    if (g_setup.previousVersionsExist || g_setup.thisVersionInstalled) {
+        g_setup.maintenancePage =
+            CreatePage(MaintenancePageClass, WS_VISIBLE, window, MaintenancePageId);
+        ShowWindow(g_setup.pageWindows[WelcomePageIndex], SW_HIDE);
+        EnableWindow(g_setup.nextButton, FALSE);
+    }
+
+    // Order matters: the destination page fills installBaseDir, which the progress page shows.
+    g_setup.pageWindows[LicensePageIndex] = CreatePage(LicensePageClass, 0, window, LicensePageIndex);
+    g_setup.pageWindows[DestinationPageIndex] =
+        CreatePage(DestinationPageClass, 0, window, DestinationPageIndex);
+    g_setup.pageWindows[ProgressPageIndex] =
+        CreatePage(ProgressPageClass, 0, window, ProgressPageIndex);
+
+    g_setup.currentPage = WelcomePageIndex;
+    g_setup.selectedVersionName[0] = '\0';
+    return 0;
+}
+
+LRESULT OnPaint(HWND window)
+{
+    PaintDC paint(window);
+    RECT client;
+    GetClientRect(window, &client);
+    DrawSeparatorLine(client.left + SeparatorMargin, client.bottom - SeparatorBottomOffset,
+                      client.right - SeparatorMargin, paint.Get(), SeparatorLightColor,
+                      SeparatorShadowColor);
+    return 0;
+}
+
+LRESULT OnCommand(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (LOWORD(wParam)) {
+    case BackButtonId: return OnBackCommand();
+    case NextButtonId: return OnNextCommand();
+    case CancelButtonId: return OnCancelCommand();
+    case DestroyCommandId: DestroyWindow(window); return 0;
+    }
+    return DefWindowProcA(window, msg, wParam, lParam);
+}
+
+LRESULT OnDestroy()
+{
+    if (comInitialized) CoUninitialize();
+    comInitialized = false;
+
+    for (HWND& page : g_setup.pageWindows) {
+        if (page) DestroyWindow(page);
+        page = nullptr;
+    }
+
+    if (g_setup.progressControlsMade) {
+        ReleaseDrawingRecord(g_setup.progressBar.memoryDC, g_setup.progressBar.bitmap);
+        ReleaseDrawingRecord(g_setup.statusLabel.memoryDC, g_setup.statusLabel.bitmap);
+        g_setup.progressControlsMade = false;
+    }
+
+    PostQuitMessage(0);
+    return 0;
+}
+
+ATOM RegisterClassWithProc(HINSTANCE instance, const char* className, WNDPROC proc, HICON icon)
+{
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = proc;
+    wc.hInstance = instance;
+    wc.hIcon = icon;
+    wc.hIconSm = icon;
+    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    // One brush per class, kept for the life of the process as the class background.
+    wc.hbrBackground = CreateSolidBrush(g_setup.backgroundColor);
+    wc.lpszClassName = className;
+    return RegisterClassExA(&wc);
+}
+
+} // namespace
+
+int InitSharedGraphics()
+{
+    INITCOMMONCONTROLSEX controls{};
+    controls.dwSize = sizeof controls;
+    controls.dwICC = ICC_WIN95_CLASSES;
+    InitCommonControlsEx(&controls);
+    g_setup.backgroundColor = GetSysColor(COLOR_BTNFACE);
+    g_setup.guiFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    g_setup.boldFont = static_cast<HFONT>(GetStockObject(SYSTEM_FONT));
+    return 0;
+}
+
+void RegisterWindowClasses(HINSTANCE instance)
+{
+    RegisterClassWithProc(instance, WelcomePageClass, WelcomePageProc, nullptr);
+    RegisterClassWithProc(instance, LicensePageClass, LicensePageProc, nullptr);
+    RegisterClassWithProc(instance, DestinationPageClass, DestinationPageProc, nullptr);
+    RegisterClassWithProc(instance, ProgressPageClass, ProgressPageProc, nullptr);
+    RegisterClassWithProc(instance, MaintenancePageClass, MaintenancePageProc, nullptr);
+    HICON icon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_SETUP));
+    RegisterClassWithProc(instance, g_setup.mainClassName, MainWindowProc, icon);
+}
+
+bool CreateMainWindow(HINSTANCE instance, int showCommand)
+{
+    g_setup.instance = instance;
+    int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    HWND window = CreateWindowExA(0, g_setup.mainClassName, MainWindowTitle, MainWindowStyle,
+                                  (screenWidth - MainWindowWidth) / 2,
+                                  (screenHeight - MainWindowHeight) / 2, MainWindowWidth,
+                                  MainWindowHeight, nullptr, nullptr, instance, nullptr);
+    if (!window) return false;
+    ShowWindow(window, showCommand);
+    UpdateWindow(window);
+    return true;
+}
+
+void DrawSeparatorLine(int x1, int y, int x2, HDC dc, COLORREF firstColor, COLORREF secondColor)
+{
+    {
+        Pen pen(CreatePen(PS_SOLID, 1, firstColor));
+        SelectedObject selected(dc, pen.Get());
+        MoveToEx(dc, x1, y, nullptr);
+        LineTo(dc, x2, y);
+    }
+    {
+        Pen pen(CreatePen(PS_SOLID, 1, secondColor));
+        SelectedObject selected(dc, pen.Get());
+        MoveToEx(dc, x1, y - 1, nullptr);
+        LineTo(dc, x2, y - 1);
+    }
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_CREATE:  return OnCreate(window);
+    case WM_PAINT:   return OnPaint(window);
+    case WM_COMMAND: return OnCommand(window, msg, wParam, lParam);
+    case WM_DESTROY: return OnDestroy();
+    }
+    return DefWindowProcA(window, msg, wParam, lParam);
+}
+
+int RunMessageLoop(HINSTANCE instance)
+{
+    HACCEL accelerators = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDA_SETUP));
+    MSG msg;
+    // No IsDialogMessage: Tab, Enter and Esc have no dialog meaning in this wizard.
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (!TranslateAcceleratorA(msg.hwnd, accelerators, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    return static_cast<int>(msg.wParam);
+}

@@ -1,0 +1,84 @@
+#include "shell/Text.h"
+
+#include <windows.h>
+#include <shlwapi.h>
+
+namespace text {
+
+bool Copy(char* dst, std::size_t capacity, const char* src)
+{
+    if (capacity == 0) return false;
+    if (!src) src = "";
+    std::size_t length = std::strlen(src);
+    bool fits = length < capacity;
+    std::size_t count = fits ? length : capacity - 1;
+    std::memmove(dst, src, count);
+    dst[count] = '\0';
+    return fits;
+}
+
+std::size_t Length(const char* src, std::size_t capacity)
+{
+    const void* end = std::memchr(src, '\0', capacity);
+    return end ? static_cast<std::size_t>(static_cast<const char*>(end) - src) : capacity;
+}
+
+bool Append(char* dst, std::size_t capacity, const char* src)
+{
+    if (capacity == 0) return false;
+    std::size_t used = Length(dst, capacity);
+    if (used == capacity) {
+        dst[capacity - 1] = '\0';
+        return false;
+    }
+    return Copy(dst + used, capacity - used, src);
+}
+
+bool FormatV(char* dst, std::size_t capacity, const char* format, std::va_list args)
+{
+    if (capacity == 0) return false;
+    int written = std::vsnprintf(dst, capacity, format, args);
+    if (written < 0) {
+        dst[0] = '\0';
+        return false;
+    }
+    return static_cast<std::size_t>(written) < capacity;
+}
+
+bool Format(char* dst, std::size_t capacity, const char* format, ...)
+{
+    std::va_list args;
+    va_start(args, format);
+    bool ok = FormatV(dst, capacity, format, args);
+    va_end(args);
+    return ok;
+}
+
+bool AppendPath(char* dst, std::size_t capacity, const char* more)
+{
+    // PathAppendA works in a MAX_PATH buffer; check the room first so it can neither
+    // overrun a smaller buffer nor fail half-way in a larger one.
+    std::size_t used = Length(dst, capacity);
+    std::size_t extra = more ? std::strlen(more) : 0;
+    std::size_t limit = capacity < MAX_PATH ? capacity : MAX_PATH;
+    if (used >= limit || used + 1 + extra >= limit) return false;
+    char work[MAX_PATH];
+    std::memcpy(work, dst, used + 1);
+    if (!PathAppendA(work, more ? more : "")) return false;
+    return Copy(dst, capacity, work);
+}
+
+bool DoubleNulTerminated(char* dst, std::size_t capacity, const char* src)
+{
+    std::size_t length = src ? std::strlen(src) : 0;
+    if (capacity < 2 || length + 2 > capacity) {
+        if (capacity >= 2) dst[0] = dst[1] = '\0';
+        return false;
+    }
+    std::memcpy(dst, src, length);
+    dst[length] = '\0';
+    dst[length + 1] = '\0';
+    return true;
+}
+
+} // namespace text

@@ -1,0 +1,420 @@
+#include "support/TestSupport.h"
+
+#include <shlwapi.h>
+
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "resources/resource.h"
+#include "shell/MainWindow.h"
+#include "shell/SetupState.h"
+
+namespace testing_support {
+
+void PumpMessages()
+{
+    MSG msg;
+    for (int round = 0; round < 3; ++round) {
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) continue;
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+}
+
+void EnsureClassesRegistered()
+{
+    static bool registered = false;
+    InitSharedGraphics();
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    LoadStringA(instance, IDS_MAIN_CLASS, g_setup.mainClassName, sizeof g_setup.mainClassName);
+    if (!registered) {
+        RegisterWindowClasses(instance);
+        registered = true;
+    }
+}
+
+Wizard::Wizard()
+{
+    ResetSetupState();
+    EnsureClassesRegistered();
+    CreateMainWindow(GetModuleHandleA(nullptr), SW_SHOWNORMAL);
+    PumpMessages();
+}
+
+Wizard::~Wizard()
+{
+    if (g_setup.mainWindow && IsWindow(g_setup.mainWindow)) DestroyWindow(g_setup.mainWindow);
+    PumpMessages();
+}
+
+HWND Wizard::Main() const { return g_setup.mainWindow; }
+
+void SendCommand(HWND window, int id, HWND control)
+{
+    SendMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control));
+}
+
+void Click(HWND button)
+{
+    SendCommand(GetParent(button), GetDlgCtrlID(button), button);
+}
+
+std::string WindowText(HWND window)
+{
+    char buffer[1024] = "";
+    GetWindowTextA(window, buffer, sizeof buffer);
+    return buffer;
+}
+
+std::string ClassName(HWND window)
+{
+    char buffer[256] = "";
+    GetClassNameA(window, buffer, sizeof buffer);
+    return buffer;
+}
+
+bool IsChecked(HWND button)
+{
+    return SendMessageA(button, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+std::vector<std::string> ListRows(HWND listBox)
+{
+    std::vector<std::string> rows;
+    LRESULT count = SendMessageA(listBox, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        LRESULT length = SendMessageA(listBox, LB_GETTEXTLEN, i, 0);
+        std::string row(static_cast<size_t>(length < 0 ? 0 : length) + 1, '\0');
+        SendMessageA(listBox, LB_GETTEXT, i, reinterpret_cast<LPARAM>(&row[0]));
+        row.resize(std::strlen(row.c_str()));
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+RECT WindowRectInParent(HWND window)
+{
+    RECT rect;
+    GetWindowRect(window, &rect);
+    MapWindowPoints(HWND_DESKTOP, GetParent(window), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+// --- Message boxes -------------------------------------------------------------------------
+
+namespace {
+
+using MessageBoxFn = int(WINAPI*)(HWND, LPCSTR, LPCSTR, UINT);
+
+MessageBoxFn realMessageBox = nullptr;
+std::vector<MessageBoxCall> recordedCalls;
+int pendingAnswer = IDOK;
+bool answering = false;
+
+std::vector<std::function<void(HWND)>*> dialogWatchers;
+UINT_PTR watchTimer = 0;
+
+// Finds the IAT slot of an import of this executable by name.
+void** FindImportSlot(const char* dllName, const char* functionName)
+{
+    auto base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+    auto dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
+    auto nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (!dir.VirtualAddress) return nullptr;
+    for (auto desc = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); desc->Name;
+         ++desc) {
+        if (lstrcmpiA(reinterpret_cast<char*>(base + desc->Name), dllName) != 0) continue;
+        auto names = reinterpret_cast<IMAGE_THUNK_DATA*>(
+            base + (desc->OriginalFirstThunk ? desc->OriginalFirstThunk : desc->FirstThunk));
+        auto slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + desc->FirstThunk);
+        for (; names->u1.AddressOfData; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+            auto byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (std::strcmp(reinterpret_cast<char*>(byName->Name), functionName) == 0)
+                return reinterpret_cast<void**>(&slots->u1.Function);
+        }
+    }
+    return nullptr;
+}
+
+void PatchSlot(void** slot, void* value)
+{
+    DWORD old;
+    VirtualProtect(slot, sizeof(void*), PAGE_READWRITE, &old);
+    *slot = value;
+    VirtualProtect(slot, sizeof(void*), old, &old);
+}
+
+BOOL CALLBACK CollectDialog(HWND window, LPARAM param)
+{
+    if (IsWindowVisible(window) && ClassName(window) == "#32770")
+        reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+    return TRUE;
+}
+
+void CALLBACK WatchTimerProc(HWND, UINT, UINT_PTR, DWORD)
+{
+    std::vector<HWND> dialogs;
+    EnumThreadWindows(GetCurrentThreadId(), CollectDialog, reinterpret_cast<LPARAM>(&dialogs));
+    for (HWND dialog : dialogs) {
+        if (GetPropA(dialog, "zav.test.seen")) continue;
+        SetPropA(dialog, "zav.test.seen", reinterpret_cast<HANDLE>(1));
+        if (answering) {
+            // A message box of ours: press the chosen button as a user would.
+            HWND button = GetDlgItem(dialog, pendingAnswer);
+            PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(pendingAnswer, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(button));
+            continue;
+        }
+        if (!dialogWatchers.empty()) (*dialogWatchers.back())(dialog);
+    }
+}
+
+void StartWatching()
+{
+    if (!watchTimer) watchTimer = SetTimer(nullptr, 0, 20, WatchTimerProc);
+}
+
+void StopWatchingIfIdle()
+{
+    if (watchTimer && dialogWatchers.empty() && !realMessageBox) {
+        KillTimer(nullptr, watchTimer);
+        watchTimer = 0;
+    }
+}
+
+int WINAPI RecordingMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style)
+{
+    MessageBoxCall call;
+    call.owner = owner;
+    call.text = text ? text : "";
+    call.caption = caption ? caption : "";
+    call.style = style;
+    answering = true;
+    int answer = realMessageBox(owner, text, caption, style);
+    answering = false;
+    call.answer = answer;
+    recordedCalls.push_back(call);
+    return answer;
+}
+
+} // namespace
+
+MessageBoxAnswerer::MessageBoxAnswerer(int buttonId)
+{
+    pendingAnswer = buttonId;
+    recordedCalls.clear();
+    void** slot = FindImportSlot("user32.dll", "MessageBoxA");
+    if (slot && !realMessageBox) {
+        realMessageBox = reinterpret_cast<MessageBoxFn>(*slot);
+        PatchSlot(slot, reinterpret_cast<void*>(&RecordingMessageBox));
+    }
+    StartWatching();
+}
+
+MessageBoxAnswerer::~MessageBoxAnswerer()
+{
+    void** slot = FindImportSlot("user32.dll", "MessageBoxA");
+    if (slot && realMessageBox) PatchSlot(slot, reinterpret_cast<void*>(realMessageBox));
+    realMessageBox = nullptr;
+    StopWatchingIfIdle();
+}
+
+void MessageBoxAnswerer::SetAnswer(int buttonId) { pendingAnswer = buttonId; }
+
+const std::vector<MessageBoxCall>& MessageBoxAnswerer::Calls() const { return recordedCalls; }
+
+DialogWatcher::DialogWatcher(std::function<void(HWND)> onDialog)
+{
+    dialogWatchers.push_back(new std::function<void(HWND)>(std::move(onDialog)));
+    StartWatching();
+}
+
+DialogWatcher::~DialogWatcher()
+{
+    delete dialogWatchers.back();
+    dialogWatchers.pop_back();
+    StopWatchingIfIdle();
+}
+
+// --- Registry ------------------------------------------------------------------------------
+
+void ResetProductKey()
+{
+    SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\ZAV");
+}
+
+void RecordVersion(const std::string& name, bool withDirectories, const char* programPath,
+                   const std::uint32_t* version)
+{
+    std::string path = "Software\\ZAV\\" + name;
+    if (withDirectories) path += "\\Directories";
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return;
+    if (programPath)
+        RegSetValueExA(key, "Program Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(programPath),
+                       static_cast<DWORD>(std::strlen(programPath)));
+    if (version)
+        RegSetValueExA(key, "Version", 0, REG_DWORD, reinterpret_cast<const BYTE*>(version), 4);
+    RegCloseKey(key);
+}
+
+bool KeyExists(const std::string& path)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+bool ReadString(const std::string& keyPath, const char* value, std::string& out, DWORD* byteCount)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    char buffer[4096];
+    DWORD size = sizeof buffer - 1;
+    DWORD type = 0;
+    LONG result = RegQueryValueExA(key, value, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS || type != REG_SZ) return false;
+    buffer[size] = '\0';
+    out.assign(buffer, std::strlen(buffer));
+    if (byteCount) *byteCount = size;
+    return true;
+}
+
+bool ReadDword(const std::string& keyPath, const char* value, std::uint32_t& out)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    DWORD data = 0, size = sizeof data, type = 0;
+    LONG result = RegQueryValueExA(key, value, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size);
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS || type != REG_DWORD || size != 4) return false;
+    out = data;
+    return true;
+}
+
+// --- Pixels --------------------------------------------------------------------------------
+
+Pixels::Pixels(HWND window)
+{
+    UpdateWindow(window);
+    RECT client;
+    GetClientRect(window, &client);
+    width_ = client.right;
+    height_ = client.bottom;
+    data_.assign(static_cast<size_t>(width_) * height_, 0);
+    HDC windowDC = GetDC(window);
+    HDC memory = CreateCompatibleDC(windowDC);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width_;
+    info.bmiHeader.biHeight = -height_;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(windowDC, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, dib);
+    BitBlt(memory, 0, 0, width_, height_, windowDC, 0, 0, SRCCOPY);
+    GdiFlush();
+    std::memcpy(data_.data(), bits, data_.size() * sizeof(std::uint32_t));
+    SelectObject(memory, old);
+    DeleteObject(dib);
+    DeleteDC(memory);
+    ReleaseDC(window, windowDC);
+}
+
+COLORREF Pixels::At(int x, int y) const
+{
+    if (x < 0 || y < 0 || x >= width_ || y >= height_) return CLR_INVALID;
+    std::uint32_t rgb = data_[static_cast<size_t>(y) * width_ + x];
+    return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+// --- Files ---------------------------------------------------------------------------------
+
+std::string BuildPath(const std::string& relative)
+{
+    std::string path = ZAV_BUILD_DIR;
+    if (!relative.empty()) path += "\\" + relative;
+    return path;
+}
+
+std::string SourcePath(const std::string& relative)
+{
+    std::string path = ZAV_SOURCE_DIR;
+    if (!relative.empty()) path += "\\" + relative;
+    return path;
+}
+
+std::string MakeTempFolder(const std::string& tag)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    static unsigned counter = 0;
+    std::string path = std::string(temp) + "zavtest-" + tag + "-" + std::to_string(GetCurrentProcessId()) +
+                       "-" + std::to_string(++counter);
+    RemoveTree(path);
+    CreateDirectoryA(path.c_str(), nullptr);
+    return path;
+}
+
+bool FileExists(const std::string& path)
+{
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool DirectoryExists(const std::string& path)
+{
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+void WriteFile(const std::string& path, const std::string& content)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+}
+
+void RemoveTree(const std::string& path)
+{
+    if (!DirectoryExists(path)) {
+        DeleteFileA(path.c_str());
+        return;
+    }
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = found.cFileName;
+            if (name == "." || name == "..") continue;
+            std::string child = path + "\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(child);
+            else {
+                SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(child.c_str());
+            }
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(path.c_str());
+}
+
+} // namespace testing_support

@@ -1,0 +1,109 @@
+// Helpers shared by the Windows tests: the real wizard in the test process, button
+// commands, message boxes answered from outside, the product's registry key and pixels.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// Dispatches every queued message of this thread (WM_QUIT included, which is dropped).
+void PumpMessages();
+
+// Creates the real main window (and so every page) in this process, from a fresh
+// SetupState, the way WinMain does; destroys it again on scope exit.
+class Wizard {
+public:
+    Wizard();
+    ~Wizard();
+    Wizard(const Wizard&) = delete;
+    Wizard& operator=(const Wizard&) = delete;
+
+    HWND Main() const;
+};
+
+// Prepares the shared graphics, the class name and the six classes once per process.
+void EnsureClassesRegistered();
+
+// Sends a button's WM_COMMAND (id in the low word, BN_CLICKED above it) to a window.
+void SendCommand(HWND window, int id, HWND control = nullptr);
+// Sends the command as the button itself would: to its parent, with its handle.
+void Click(HWND button);
+
+std::string WindowText(HWND window);
+std::string ClassName(HWND window);
+bool IsChecked(HWND button);
+std::vector<std::string> ListRows(HWND listBox);
+RECT WindowRectInParent(HWND window);
+
+// What a message box was opened with, captured before it is answered.
+struct MessageBoxCall {
+    HWND owner = nullptr;
+    std::string text;
+    std::string caption;
+    UINT style = 0;
+    int answer = 0;
+};
+
+// While alive, every MessageBoxA of this process is recorded and the box that really opens
+// is answered by pressing the button with the given id (IDOK, IDYES, IDNO, ...).
+class MessageBoxAnswerer {
+public:
+    explicit MessageBoxAnswerer(int buttonId);
+    ~MessageBoxAnswerer();
+    MessageBoxAnswerer(const MessageBoxAnswerer&) = delete;
+    MessageBoxAnswerer& operator=(const MessageBoxAnswerer&) = delete;
+
+    void SetAnswer(int buttonId);
+    const std::vector<MessageBoxCall>& Calls() const;
+};
+
+// While alive, any dialog (class "#32770") that this thread opens is handed to the callback
+// once, shortly after it appears; the callback may inspect and close it.
+class DialogWatcher {
+public:
+    explicit DialogWatcher(std::function<void(HWND dialog)> onDialog);
+    ~DialogWatcher();
+    DialogWatcher(const DialogWatcher&) = delete;
+    DialogWatcher& operator=(const DialogWatcher&) = delete;
+};
+
+// Deletes HKEY_CURRENT_USER\Software\ZAV with everything below it.
+void ResetProductKey();
+// Creates a version key under Software\ZAV, optionally with a Directories key and values.
+void RecordVersion(const std::string& name, bool withDirectories = true, const char* programPath = nullptr,
+                   const std::uint32_t* version = nullptr);
+bool KeyExists(const std::string& path);
+bool ReadString(const std::string& keyPath, const char* value, std::string& out, DWORD* byteCount = nullptr);
+bool ReadDword(const std::string& keyPath, const char* value, std::uint32_t& out);
+
+// The client area of a window as drawn on screen, as 0x00RRGGBB pixels.
+class Pixels {
+public:
+    explicit Pixels(HWND window);
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    COLORREF At(int x, int y) const;  // as a COLORREF (0x00BBGGRR)
+
+private:
+    int width_ = 0;
+    int height_ = 0;
+    std::vector<std::uint32_t> data_;
+};
+
+// Windows path of a file in the build tree or the source tree.
+std::string BuildPath(const std::string& relative);
+std::string SourcePath(const std::string& relative);
+// A fresh, empty folder for one test (inside the prefix's temp folder).
+std::string MakeTempFolder(const std::string& tag);
+bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& content);
+void RemoveTree(const std::string& path);
+
+} // namespace testing_support

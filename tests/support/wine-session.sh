@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# One Wine session for a whole test run: an Xvfb display, a throwaway prefix copied from
+# the build tree's template, and one persistent wineserver (each cold start costs ~1 s).
+#   wine-session.sh start SESSION_DIR TEMPLATE_DIR
+#   wine-session.sh stop SESSION_DIR
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+action="$1"; session="$(mkdir -p "$2" && cd "$2" && pwd)"
+
+stop_session() {
+    [ -f "$session/env" ] || return 0
+    # shellcheck disable=SC1091
+    . "$session/env"
+    WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1 || true
+    if [ -f "$session/xvfb.pid" ]; then
+        kill "$(cat "$session/xvfb.pid")" >/dev/null 2>&1 || true
+        rm -f "$session/xvfb.pid"
+    fi
+    rm -f "$session/env"
+}
+
+free_display() {
+    local n
+    for n in $(seq 90 150); do
+        if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
+            echo "$n"; return 0
+        fi
+    done
+    return 1
+}
+
+case "$action" in
+start)
+    template="$3"
+    stop_session
+    mkdir -p "$session"
+    "$here/../../tools/wine-prefix.sh" copy "$template" "$session/prefix"
+    rm -rf "$session/home"; mkdir -p "$session/home"
+    display="$(free_display)"
+    setsid Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+    echo $! > "$session/xvfb.pid"
+    for _ in $(seq 1 50); do
+        [ -e "/tmp/.X11-unix/X$display" ] && break
+        sleep 0.1
+    done
+    cat > "$session/env" <<ENV
+export DISPLAY=:$display
+export WINEPREFIX="$session/prefix"
+export HOME="$session/home"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+ENV
+    # shellcheck disable=SC1091
+    . "$session/env"
+    wineserver -p </dev/null >/dev/null 2>&1
+    wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+    ;;
+stop)
+    stop_session
+    ;;
+*)
+    echo "usage: $0 start SESSION TEMPLATE | stop SESSION" >&2; exit 2 ;;
+esac

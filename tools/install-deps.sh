@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs what the build, the tests and the run need on Debian 12 (as root).
+# Returns quickly when everything is already present.
+set -euo pipefail
+
+need=()
+have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q '^install ok installed'; }
+
+pkgs=(cmake make g++ g++-mingw-w64-i686-posix libz-mingw-w64-dev googletest
+      xvfb xauth imagemagick x11-utils python3 zlib1g-dev unzip wine wine32:i386)
+for p in "${pkgs[@]}"; do have_pkg "$p" || need+=("$p"); done
+
+if [ "${#need[@]}" -eq 0 ]; then
+    exit 0
+fi
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "missing packages: ${need[*]} (run as root to install them)" >&2
+    exit 1
+fi
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
