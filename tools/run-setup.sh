@@ -38,13 +38,11 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
 fi
 
 # Headless: a private Xvfb display, one screenshot of the wizard, then everything ends.
-display=""
-for n in $(seq 90 150); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
-done
-[ -n "$display" ] || { echo "no free X display number" >&2; exit 1; }
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+rm -f "$wine_dir/run-display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$wine_dir/run-display" </dev/null >/dev/null 2>&1 &
 xvfb_pid=$!
+for _ in $(seq 1 100); do [ -s "$wine_dir/run-display" ] && break; sleep 0.1; done
+display=":$(tr -d '[:space:]' < "$wine_dir/run-display")"
 cleanup() {
     wineserver -k >/dev/null 2>&1 || true
     kill "$xvfb_pid" >/dev/null 2>&1 || true

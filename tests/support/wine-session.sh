@@ -19,16 +19,6 @@ stop_session() {
     rm -f "$session/env"
 }
 
-free_display() {
-    local n
-    for n in $(seq 90 150); do
-        if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-            echo "$n"; return 0
-        fi
-    done
-    return 1
-}
-
 case "$action" in
 start)
     template="$3"
@@ -36,13 +26,16 @@ start)
     mkdir -p "$session"
     "$here/../../tools/wine-prefix.sh" copy "$template" "$session/prefix"
     rm -rf "$session/home"; mkdir -p "$session/home"
-    display="$(free_display)"
-    setsid Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+    # Xvfb picks a free display number itself and reports it, so parallel runs never collide.
+    rm -f "$session/display"
+    setsid Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$session/display" </dev/null >/dev/null 2>&1 &
     echo $! > "$session/xvfb.pid"
-    for _ in $(seq 1 50); do
-        [ -e "/tmp/.X11-unix/X$display" ] && break
+    for _ in $(seq 1 100); do
+        [ -s "$session/display" ] && break
         sleep 0.1
     done
+    display="$(tr -d '[:space:]' < "$session/display")"
+    [ -n "$display" ] || { echo "Xvfb did not start" >&2; exit 1; }
     cat > "$session/env" <<ENV
 export DISPLAY=:$display
 export WINEPREFIX="$session/prefix"
