@@ -1,0 +1,523 @@
+// UnzDll.dll as the setup uses it: loaded by name, driven through the raw
+// 148-byte command record, and unloaded again after every test.
+#include "UnzDll.h"
+#include "unzip_zip_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+
+using namespace unztest;
+
+namespace {
+
+constexpr char kDllName[] = "UnzDll.dll";
+constexpr std::size_t kRecordSize = 148;
+constexpr char kFolderMark[] = "<folder>";
+
+// The DLL: UNZDLL_PATH if set, else the build folder, else beside the test.
+std::string dllPath() {
+    char buffer[MAX_PATH] = {};
+    const DWORD len = GetEnvironmentVariableA("UNZDLL_PATH", buffer, MAX_PATH);
+    if (len > 0 && len < MAX_PATH) {
+        return buffer;
+    }
+#ifdef ZAV_BUILD_DIR
+    return std::string(ZAV_BUILD_DIR) + "\\" + kDllName;
+#else
+    const DWORD got = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+    std::string exe(buffer, got < MAX_PATH ? got : 0);
+    return exe.substr(0, exe.find_last_of('\\') + 1) + kDllName;
+#endif
+}
+
+template <typename Fn>
+Fn procAddress(HMODULE module, const char* name) {
+    // Through a generic function pointer: FARPROC's own type differs.
+    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+bool writeFile(const std::string& path, const std::string& data) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    DWORD done = 0;
+    const BOOL ok = WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &done, nullptr);
+    CloseHandle(h);
+    return ok && done == data.size();
+}
+
+std::string readFile(const std::string& path) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        return "<unreadable>";
+    }
+    std::string out;
+    char chunk[65536];
+    DWORD got = 0;
+    while (ReadFile(h, chunk, sizeof chunk, &got, nullptr) && got > 0) {
+        out.append(chunk, got);
+    }
+    CloseHandle(h);
+    return out;
+}
+
+using Tree = std::map<std::string, std::string>;
+
+// Every file (with content) and folder below root, '/'-separated.
+void snapshot(const std::string& root, const std::string& prefix, Tree& tree) {
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((root + "\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    do {
+        const std::string name = data.cFileName;
+        if (name == "." || name == "..") {
+            continue;
+        }
+        const std::string rel = prefix.empty() ? name : prefix + "/" + name;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            tree[rel] = kFolderMark;
+            snapshot(root + "\\" + name, rel, tree);
+        } else {
+            tree[rel] = readFile(root + "\\" + name);
+        }
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+}
+
+Tree snapshot(const std::string& root) {
+    Tree tree;
+    snapshot(root, "", tree);
+    return tree;
+}
+
+void removeAll(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return;
+    }
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        DeleteFileA(path.c_str());
+        return;
+    }
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = data.cFileName;
+            if (name != "." && name != "..") {
+                removeAll(path + "\\" + name);
+            }
+        } while (FindNextFileA(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryA(path.c_str());
+}
+
+bool exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The record exactly as the setup fills it, byte offset by byte offset.
+class RawRecord {
+public:
+    RawRecord(const char* archive, const char* target, std::uint32_t version) {
+        set32(0, 0x00010ABCu);  // a window handle the DLL must not use
+        set32(8, version);
+        set16(22, 1);
+        set32(44, 1);
+        set32(48, 1);
+        set32(56, 1);
+        set32(60, 1);
+        set32(68, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(archive)));
+        set32(108, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(target)));
+        set32(144, 7);
+    }
+    void set32(std::size_t at, std::uint32_t v) { std::memcpy(bytes_ + at, &v, sizeof v); }
+    void set16(std::size_t at, std::uint16_t v) { std::memcpy(bytes_ + at, &v, sizeof v); }
+    const UnzCmdRecord* get() const { return reinterpret_cast<const UnzCmdRecord*>(bytes_); }
+
+private:
+    alignas(4) unsigned char bytes_[kRecordSize] = {};
+};
+
+static_assert(sizeof(UnzCmdRecord) == kRecordSize, "record size");
+
+class UnzipDll : public ::testing::Test {
+protected:
+    void SetUp() override {
+        module_ = LoadLibraryA(dllPath().c_str());
+        ASSERT_NE(nullptr, module_) << "cannot load " << dllPath();
+        getVersion_ = procAddress<UnzGetVersionProc>(module_, "GetUnzDllVersion");
+        exec_ = procAddress<UnzExecProc>(module_, "UnzDllExec");
+        ASSERT_NE(nullptr, getVersion_);
+        ASSERT_NE(nullptr, exec_);
+
+        char temp[MAX_PATH] = {};
+        ASSERT_GT(GetTempPathA(MAX_PATH, temp), 0u);
+        static int counter = 0;
+        root_ = std::string(temp) + "unzt-" + std::to_string(GetCurrentProcessId()) + "-" +
+                std::to_string(++counter);
+        removeAll(root_);
+        ASSERT_TRUE(CreateDirectoryA(root_.c_str(), nullptr));
+        target_ = root_ + "\\target";
+        ASSERT_TRUE(CreateDirectoryA(target_.c_str(), nullptr));
+    }
+
+    void TearDown() override {
+        if (module_ != nullptr) {
+            EXPECT_TRUE(FreeLibrary(module_));
+            EXPECT_EQ(nullptr, GetModuleHandleA(kDllName));
+        }
+        removeAll(root_);
+    }
+
+    std::string saveArchive(const Bytes& bytes) {
+        const std::string path = root_ + "\\archive" + std::to_string(++archives_) + ".zip";
+        EXPECT_TRUE(writeFile(path, std::string(bytes.begin(), bytes.end())));
+        return path;
+    }
+
+    std::uint32_t run(const std::string& archive, const std::string& target) {
+        RawRecord record(archive.c_str(), target.c_str(), getVersion_());
+        return exec_(record.get());
+    }
+
+    std::uint32_t expand(const Bytes& bytes) { return run(saveArchive(bytes), target_); }
+
+    // Target with leftovers of an earlier attempt, for "unchanged" checks.
+    void populateTarget() {
+        ASSERT_TRUE(writeFile(target_ + "\\existing.txt", "old"));
+        ASSERT_TRUE(CreateDirectoryA((target_ + "\\product").c_str(), nullptr));
+        ASSERT_TRUE(writeFile(target_ + "\\product\\a.txt", "old a"));
+    }
+
+    HMODULE module_ = nullptr;
+    UnzGetVersionProc getVersion_ = nullptr;
+    UnzExecProc exec_ = nullptr;
+    std::string root_;
+    std::string target_;
+    int archives_ = 0;
+};
+
+std::vector<Item> productItems() {
+    Item described = file("product/bin/described.txt", makeText(40000, 11));
+    described.descriptor = true;
+    return {
+        folder("product/"),
+        file("product/a.txt", "new a"),
+        file("product/bin/app.exe", makeNoise(300 * 1024), kStored),
+        file("product/bin/zeros.dat", std::string(200 * 1024, '\0')),
+        described,
+        folder("product/empty/"),
+        file("product/docs/readme.txt", makeText(5000)),
+        file("product/docs/empty.txt", "", kStored),
+        file("top.txt", "top level file"),
+    };
+}
+
+Tree productTree() {
+    Tree tree;
+    for (const Item& item : productItems()) {
+        if (item.name.back() == '/') {
+            tree[item.name.substr(0, item.name.size() - 1)] = kFolderMark;
+        } else {
+            tree[item.name] = item.data;
+        }
+    }
+    tree["product/bin"] = kFolderMark;
+    tree["product/docs"] = kFolderMark;
+    return tree;
+}
+
+}  // namespace
+
+TEST_F(UnzipDll, ExportsBothNamesUndecorated) {
+    EXPECT_EQ(UNZDLL_VERSION, getVersion_());
+    EXPECT_EQ(nullptr, GetProcAddress(module_, "UnzDllExec@4"));
+    EXPECT_EQ(nullptr, GetProcAddress(module_, "_UnzDllExec@4"));
+    EXPECT_EQ(nullptr, GetProcAddress(module_, "GetUnzDllVersion@0"));
+}
+
+TEST_F(UnzipDll, ExpandsEveryEntry) {
+    ASSERT_EQ(UNZ_OK, expand(buildZip(productItems()).bytes));
+    const Tree tree = snapshot(target_);
+    const Tree expected = productTree();
+    EXPECT_EQ(expected.size(), tree.size());
+    for (const auto& item : expected) {
+        auto found = tree.find(item.first);
+        ASSERT_NE(found, tree.end()) << item.first;
+        EXPECT_TRUE(found->second == item.second) << item.first;
+    }
+    for (const auto& item : tree) {
+        EXPECT_EQ(1u, expected.count(item.first)) << "unexpected " << item.first;
+    }
+}
+
+TEST_F(UnzipDll, RestoresFileTimes) {
+    Item a = file("a.txt", "timed");
+    a.dosDate = static_cast<std::uint16_t>(((2019 - 1980) << 9) | (6 << 5) | 15);
+    a.dosTime = static_cast<std::uint16_t>((13 << 11) | (45 << 5) | (30 / 2));
+    ASSERT_EQ(UNZ_OK, expand(buildZip({a}).bytes));
+    HANDLE h = CreateFileA((target_ + "\\a.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    FILETIME written;
+    ASSERT_TRUE(GetFileTime(h, nullptr, nullptr, &written));
+    CloseHandle(h);
+    FILETIME local;
+    WORD date = 0;
+    WORD time = 0;
+    ASSERT_TRUE(FileTimeToLocalFileTime(&written, &local));
+    ASSERT_TRUE(FileTimeToDosDateTime(&local, &date, &time));
+    EXPECT_EQ(a.dosDate, date);
+    EXPECT_EQ(a.dosTime, time);
+}
+
+TEST_F(UnzipDll, ExpandsOverAnEarlierAttempt) {
+    ASSERT_TRUE(writeFile(target_ + "\\a.txt", "old a"));
+    ASSERT_TRUE(writeFile(target_ + "\\keep.txt", "keep me"));
+    ASSERT_TRUE(CreateDirectoryA((target_ + "\\dir").c_str(), nullptr));
+    ASSERT_TRUE(writeFile(target_ + "\\dir\\old.txt", "old file"));
+    ASSERT_TRUE(CreateDirectoryA((target_ + "\\dir\\sub").c_str(), nullptr));
+    ASSERT_TRUE(writeFile(target_ + "\\dir\\sub\\x", "old x"));
+    // A read-only leftover: the setup asks for it to be replaced.
+    ASSERT_TRUE(writeFile(target_ + "\\ro.txt", "old ro"));
+    ASSERT_TRUE(SetFileAttributesA((target_ + "\\ro.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+
+    ASSERT_EQ(UNZ_OK, expand(buildZip({file("a.txt", "new a"), file("dir/new.txt", "new file"),
+                                       file("dir/sub/x", "new x"), file("newdir/y", "y"),
+                                       file("ro.txt", "new ro")})
+                                 .bytes));
+    const Tree expected{
+        {"a.txt", "new a"},       {"keep.txt", "keep me"},   {"dir", kFolderMark},
+        {"dir/old.txt", "old file"}, {"dir/new.txt", "new file"}, {"dir/sub", kFolderMark},
+        {"dir/sub/x", "new x"},   {"newdir", kFolderMark},   {"newdir/y", "y"},
+        {"ro.txt", "new ro"},
+    };
+    EXPECT_EQ(expected, snapshot(target_));
+}
+
+TEST_F(UnzipDll, ReadOnlyFileKeptWhenNotAllowed) {
+    populateTarget();
+    ASSERT_TRUE(SetFileAttributesA((target_ + "\\product\\a.txt").c_str(),
+                                   FILE_ATTRIBUTE_READONLY));
+    const Tree before = snapshot(root_);
+    const std::string archive = saveArchive(buildZip(productItems()).bytes);
+    Tree expectedAfter = before;
+    expectedAfter["archive1.zip"] = readFile(archive);
+    RawRecord record(archive.c_str(), target_.c_str(), getVersion_());
+    record.set32(60, 0);
+    EXPECT_EQ(UNZ_E_COMMIT, exec_(record.get()));
+    EXPECT_EQ(expectedAfter, snapshot(root_));
+    SetFileAttributesA((target_ + "\\product\\a.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(UnzipDll, FailedMoveIsRolledBack) {
+    // "b.txt" replaces a file first; then "x" is a file where a folder is.
+    ASSERT_TRUE(writeFile(target_ + "\\b.txt", "old b"));
+    ASSERT_TRUE(CreateDirectoryA((target_ + "\\x").c_str(), nullptr));
+    ASSERT_TRUE(writeFile(target_ + "\\x\\inside", "inside"));
+    const Tree before = snapshot(target_);
+    EXPECT_EQ(UNZ_E_COMMIT,
+              expand(buildZip({file("a.txt", "new a"), file("b.txt", "new b"), file("x", "file")})
+                         .bytes));
+    EXPECT_EQ(before, snapshot(target_));
+}
+
+namespace {
+
+struct Hostile {
+    const char* what;
+    Bytes bytes;
+    std::uint32_t code;
+};
+
+std::vector<Hostile> hostileArchives() {
+    std::vector<Hostile> list;
+    auto withProduct = [](Item bad) {
+        std::vector<Item> items = productItems();
+        items.insert(items.begin() + 3, bad);
+        return buildZip(items).bytes;
+    };
+    for (const char* name : {"../evil.txt", "product/../../evil.txt", "..\\evil.txt", "/evil.txt",
+                             "\\evil.txt", "C:evil.txt", "C:/evil.txt", "product/CON",
+                             "product/a.txt:stream", "product/trailing.", "//server/evil"}) {
+        list.push_back({name, withProduct(file(name, "evil")), UNZ_E_NAME});
+    }
+    list.push_back({"folder escape", withProduct(folder("../evil/")), UNZ_E_NAME});
+
+    Item badCrc = file("product/zz-bad-crc.txt", makeText(3000));
+    badCrc.crc = 0xDEADBEEF;
+    std::vector<Item> items = productItems();
+    items.push_back(badCrc);  // last, so every good entry was written first
+    list.push_back({"crc mismatch", buildZip(items).bytes, UNZ_E_CRC});
+
+    Item liar = file("product/zz-liar.txt", makeText(100000));
+    liar.uncompressedSize = 1000;
+    items = productItems();
+    items.push_back(liar);
+    list.push_back({"size lies downward", buildZip(items).bytes, UNZ_E_SIZE});
+
+    Item bomb = file("product/zz-bomb.bin", "");
+    bomb.payload = deflateRaw(std::string(8u << 20, '\0'), 9);
+    bomb.uncompressedSize = 4096;
+    items = productItems();
+    items.push_back(bomb);
+    list.push_back({"bomb", buildZip(items).bytes, UNZ_E_SIZE});
+
+    Item huge = bomb;
+    huge.uncompressedSize = 0xF0000000u;
+    items = productItems();
+    items.push_back(huge);
+    list.push_back({"declares 3.75 GiB", buildZip(items).bytes, UNZ_E_LIMIT});
+
+    Item unknown = file("product/zz-method.bin", "data");
+    unknown.method = 12;
+    unknown.payload = "data";
+    list.push_back({"unknown method", withProduct(unknown), UNZ_E_METHOD});
+
+    Item encrypted = file("product/secret.txt", "secret");
+    encrypted.extraFlags = 1;
+    list.push_back({"encrypted", withProduct(encrypted), UNZ_E_ENCRYPTED});
+
+    list.push_back({"duplicate", withProduct(file("PRODUCT/A.TXT", "dup")), UNZ_E_NAME});
+
+    const Bytes good = buildZip(productItems()).bytes;
+    list.push_back({"truncated end", Bytes(good.begin(), good.end() - 1), UNZ_E_NOT_ZIP});
+    list.push_back({"truncated half", Bytes(good.begin(), good.begin() + good.size() / 2),
+                    UNZ_E_NOT_ZIP});
+    // Data cut out of the middle while the directory stays intact.
+    Image img = buildZip(productItems());
+    Bytes cut = img.bytes;
+    cut.erase(cut.begin() + static_cast<long>(img.local[2] + 100),
+              cut.begin() + static_cast<long>(img.local[2] + 5000));
+    list.push_back({"data removed", cut, UNZ_E_CORRUPT});
+
+    Bytes offsets = img.bytes;
+    put32(offsets, img.central[4] + kCenOffset, static_cast<std::uint32_t>(img.local[4] + 1));
+    list.push_back({"wrong offset", offsets, UNZ_E_CORRUPT});
+    list.push_back({"not a zip", Bytes(5000, 'z'), UNZ_E_NOT_ZIP});
+    return list;
+}
+
+}  // namespace
+
+TEST_F(UnzipDll, HostileArchivesChangeNothing) {
+    populateTarget();
+    for (const Hostile& hostile : hostileArchives()) {
+        const std::string archive = saveArchive(hostile.bytes);
+        const Tree before = snapshot(root_);
+        EXPECT_EQ(hostile.code, run(archive, target_)) << hostile.what;
+        // Covers the target, its parent (where an escape would land), any
+        // leftover temporary folder and any partly expanded product folder.
+        EXPECT_EQ(before, snapshot(root_)) << hostile.what;
+        EXPECT_FALSE(exists(root_ + "\\evil.txt")) << hostile.what;
+        EXPECT_FALSE(exists("C:\\evil.txt")) << hostile.what;
+        EXPECT_FALSE(exists("Z:\\evil.txt")) << hostile.what;
+        DeleteFileA(archive.c_str());
+    }
+}
+
+TEST_F(UnzipDll, RefusesBadRecords) {
+    const std::string archive = saveArchive(buildZip({file("a.txt", "a")}).bytes);
+    EXPECT_EQ(UNZ_E_RECORD, exec_(nullptr));
+    {
+        RawRecord r(archive.c_str(), target_.c_str(), getVersion_());
+        r.set32(144, 8);
+        EXPECT_EQ(UNZ_E_RECORD, exec_(r.get()));
+    }
+    {
+        RawRecord r(archive.c_str(), target_.c_str(), getVersion_() + 1);
+        EXPECT_EQ(UNZ_E_VERSION, exec_(r.get()));
+    }
+    {
+        RawRecord r(archive.c_str(), target_.c_str(), 0);  // unchecked
+        EXPECT_EQ(UNZ_OK, exec_(r.get()));
+    }
+    const std::pair<std::size_t, std::uint32_t> unsupported[] = {
+        {24, 1}, {28, 1}, {32, 1}, {36, 1}, {40, 1}, {44, 0}, {48, 0}, {52, 1}, {80, 1}, {92, 1}};
+    for (const auto& field : unsupported) {
+        RawRecord r(archive.c_str(), target_.c_str(), getVersion_());
+        r.set32(field.first, field.second);
+        EXPECT_EQ(UNZ_E_OPTION, exec_(r.get())) << "offset " << field.first;
+    }
+    EXPECT_EQ(UNZ_E_PATH, run("", target_));
+    EXPECT_EQ(UNZ_E_PATH, run(archive, ""));
+    {
+        RawRecord r(nullptr, target_.c_str(), getVersion_());
+        EXPECT_EQ(UNZ_E_PATH, exec_(r.get()));
+    }
+    {
+        RawRecord r(archive.c_str(), nullptr, getVersion_());
+        EXPECT_EQ(UNZ_E_PATH, exec_(r.get()));
+    }
+    EXPECT_EQ(UNZ_E_PATH, run(archive, target_ + "\\" + std::string(300, 'x')));
+    EXPECT_EQ(UNZ_E_OPEN_ARCHIVE, run(root_ + "\\missing.zip", target_));
+    EXPECT_EQ(UNZ_E_TARGET, run(archive, archive));
+    EXPECT_EQ(UNZ_E_TARGET, run(archive, root_ + "\\no\\such\\folder"));
+    EXPECT_FALSE(exists(root_ + "\\no"));
+}
+
+TEST_F(UnzipDll, CreatesAMissingTargetOnlyOnSuccess) {
+    const std::string fresh = root_ + "\\fresh";
+    EXPECT_EQ(UNZ_OK, run(saveArchive(buildZip({file("a.txt", "a")}).bytes), fresh));
+    EXPECT_EQ("a", readFile(fresh + "\\a.txt"));
+
+    const std::string other = root_ + "\\other";
+    EXPECT_EQ(UNZ_E_NAME, run(saveArchive(buildZip({file("../x", "a")}).bytes), other));
+    EXPECT_FALSE(exists(other));
+}
+
+TEST_F(UnzipDll, AcceptsATrailingSeparator) {
+    EXPECT_EQ(UNZ_OK, run(saveArchive(buildZip({file("a.txt", "a")}).bytes), target_ + "\\"));
+    EXPECT_EQ("a", readFile(target_ + "\\a.txt"));
+}
+
+TEST_F(UnzipDll, EntryPathTooLongForTheTarget) {
+    // Fits MAX_PATH below the target, but not below the temporary folder.
+    std::string deep = target_;
+    while (deep.size() < 150) {
+        deep += "\\d";
+        ASSERT_TRUE(CreateDirectoryA(deep.c_str(), nullptr));
+    }
+    const std::size_t fits = MAX_PATH - 1 - deep.size() - 1 - 5;
+    const std::string name = std::string(20, 'n') + "/" + std::string(fits - 21, 'f');
+    const Tree before = snapshot(root_);
+    const std::string archive = saveArchive(buildZip({file(name, "x")}).bytes);
+    Tree expectedAfter = before;
+    expectedAfter["archive1.zip"] = readFile(archive);
+    EXPECT_EQ(UNZ_E_PATH, run(archive, deep));
+    EXPECT_EQ(expectedAfter, snapshot(root_));
+}
+
+TEST_F(UnzipDll, TruncatedAnywhereChangesNothing) {
+    populateTarget();
+    const Bytes good = buildZip(productItems()).bytes;
+    const std::string archive = root_ + "\\cut.zip";
+    for (std::size_t len = 0; len < good.size(); len += good.size() / 37 + 1) {
+        ASSERT_TRUE(writeFile(archive, std::string(good.begin(), good.begin() + len)));
+        const Tree before = snapshot(root_);
+        EXPECT_NE(UNZ_OK, run(archive, target_)) << len;
+        EXPECT_EQ(before, snapshot(root_)) << len;
+    }
+}
+
+TEST_F(UnzipDll, RepeatedRunsGiveTheSameTree) {
+    const std::string archive = saveArchive(buildZip(productItems()).bytes);
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(UNZ_OK, run(archive, target_));
+    }
+    EXPECT_EQ(productTree(), snapshot(target_));
+}

@@ -1,0 +1,104 @@
+#include "unz_win_commit.h"
+
+namespace unzdll {
+namespace {
+
+bool isFolder(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+
+}  // namespace
+
+bool Committer::move(const Path& from, const Path& to) {
+    // No MOVEFILE_REPLACE_EXISTING: an existing target is always set aside
+    // first, and no MOVEFILE_COPY_ALLOWED: both live on the target's volume.
+    // Journal first, so a step can never happen without a record of it.
+    journal_.push_back(Step{StepKind::Moved, from, to, 0});
+    if (!MoveFileExA(from.c_str(), to.c_str(), 0)) {
+        journal_.pop_back();
+        return false;
+    }
+    return true;
+}
+
+bool Committer::replaceFile(const Path& source, const Path& target, DWORD targetAttributes) {
+    const bool readOnly = (targetAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+    if (readOnly && !replaceReadOnly_) {
+        return false;
+    }
+    Path aside = backupFolder_;
+    if (!aside.append(std::to_string(++backupCount_))) {
+        return false;
+    }
+    journal_.push_back(Step{StepKind::SetAside, target, aside, targetAttributes});
+    if (readOnly &&
+        !SetFileAttributesA(target.c_str(), targetAttributes & ~DWORD{FILE_ATTRIBUTE_READONLY})) {
+        journal_.pop_back();
+        return false;
+    }
+    if (!MoveFileExA(target.c_str(), aside.c_str(), 0)) {
+        if (readOnly) {
+            SetFileAttributesA(target.c_str(), targetAttributes);
+        }
+        journal_.pop_back();
+        return false;
+    }
+    return move(source, target);
+}
+
+bool Committer::mergeFolder(const Path& source, const Path& target, bool topLevel) {
+    std::vector<DirEntry> children;
+    if (!listFolder(source, children)) {
+        return false;
+    }
+    for (const DirEntry& child : children) {
+        if (topLevel && equalsNoCase(child.name, reservedName_)) {
+            return false;
+        }
+        Path from = source;
+        Path to = target;
+        if (!from.append(child.name) || !to.append(child.name)) {
+            return false;
+        }
+        const DWORD existing = GetFileAttributesA(to.c_str());
+        if (existing == INVALID_FILE_ATTRIBUTES) {
+            const DWORD error = GetLastError();
+            if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+                return false;
+            }
+            if (!move(from, to)) {
+                return false;
+            }
+            continue;
+        }
+        // A link in the target could lead outside it: never write through one.
+        if ((existing & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+            return false;
+        }
+        if (isFolder(child.attributes) != isFolder(existing)) {
+            return false;  // a file where a folder belongs, or the reverse
+        }
+        const bool ok = isFolder(existing) ? mergeFolder(from, to, false)
+                                           : replaceFile(from, to, existing);
+        if (!ok) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool Committer::rollback() {
+    bool restored = true;
+    for (auto step = journal_.rbegin(); step != journal_.rend(); ++step) {
+        if (!MoveFileExA(step->to.c_str(), step->from.c_str(), 0)) {
+            restored = false;
+            continue;
+        }
+        if (step->kind == StepKind::SetAside &&
+            (step->attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+            restored = SetFileAttributesA(step->from.c_str(), step->attributes) && restored;
+        }
+    }
+    journal_.clear();
+    return restored;
+}
+
+}  // namespace unzdll
