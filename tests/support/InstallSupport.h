@@ -1,0 +1,33 @@
+// Helpers for tests that look at what an installation leaves behind: special folders,
+// link files read back through the shell's link object, and whole folder trees.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// The current user's special folder (SHGetFolderPathA, current path), or "" when unknown.
+std::string SpecialFolder(int csidl);
+
+// What a link file holds, read back through IShellLinkA after IPersistFile::Load.
+struct ShellLinkContent {
+    std::string target;
+    std::string description;
+};
+bool ReadShellLink(const std::string& linkFile, ShellLinkContent& out);
+
+// Every file below root, keyed by its path relative to root (backslashes), with its bytes;
+// folders appear with a trailing backslash and empty content.
+std::map<std::string, std::string> ReadTree(const std::string& root);
+
+// Lower-case copy, for comparing paths the way the file system does.
+std::string Lower(std::string text);
+
+// The process's current directory.
+std::string CurrentDirectory();
+
+} // namespace testing_support
