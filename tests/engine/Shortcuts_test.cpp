@@ -42,18 +42,11 @@ std::string LinkFile(const ExpectedLink& link)
     return SpecialFolder(link.csidl) + "\\" + link.relativeLink;
 }
 
-void RemoveShortcuts()
-{
-    DeleteFileA((SpecialFolder(CSIDL_DESKTOPDIRECTORY) + "\\ZAV 1.00 beta 8.lnk").c_str());
-    DeleteFileA((SpecialFolder(CSIDL_STARTMENU) + "\\ZAV 1.00 beta 8.lnk").c_str());
-    RemoveTree(SpecialFolder(CSIDL_PROGRAMS) + "\\ZAV 1.00 beta 8");
-}
-
 class ShortcutsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        RemoveShortcuts();
+        RemoveProductShortcuts();
         savedDirectory_ = CurrentDirectory();
         programDir_ = MakeTempFolder("program") + "\\ZAV 1.00 beta 8";
         CreateDirectoryA(programDir_.c_str(), nullptr);
@@ -62,7 +55,7 @@ protected:
 
     void TearDown() override
     {
-        RemoveShortcuts();
+        RemoveProductShortcuts();
         SetCurrentDirectoryA(savedDirectory_.c_str());
         RemoveTree(programDir_.substr(0, programDir_.rfind('\\')));
     }
@@ -122,7 +115,7 @@ TEST_F(ShortcutsTest, EachStepMakesOnlyItsOwnLinks)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        RemoveShortcuts();
+        RemoveProductShortcuts();
         Wizard wizard;
         UseProgramDir();
         c.step();

@@ -22,12 +22,37 @@ bool ReadShellLink(const std::string& linkFile, ShellLinkContent& out);
 
 // Every file below root, keyed by its path relative to root (backslashes), with its bytes;
 // folders appear with a trailing backslash and empty content.
-std::map<std::string, std::string> ReadTree(const std::string& root);
+std::map<std::string, std::string> SnapshotTree(const std::string& root);
 
 // Lower-case copy, for comparing paths the way the file system does.
 std::string Lower(std::string text);
 
 // The process's current directory.
 std::string CurrentDirectory();
+
+// The product tree as the archive holds it: the product's source files and the built
+// launcher, keyed as SnapshotTree keys them.
+std::map<std::string, std::string> ExpectedProductTree();
+
+// Removes the product's link files and program group from the current user's folders, and
+// what staging and expansion leave in the Templates folder.
+void RemoveProductShortcuts();
+void RemoveStagedLeftovers();
+
+// While alive, calls of this executable to an imported function go to the replacement.
+class ImportHook {
+public:
+    ImportHook(const char* dllName, const char* functionName, void* replacement);
+    ~ImportHook();
+    ImportHook(const ImportHook&) = delete;
+    ImportHook& operator=(const ImportHook&) = delete;
+
+    void* Original() const { return original_; }
+    bool Installed() const { return slot_ != nullptr; }
+
+private:
+    void** slot_ = nullptr;
+    void* original_ = nullptr;
+};
 
 } // namespace testing_support
