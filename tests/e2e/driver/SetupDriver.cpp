@@ -218,9 +218,13 @@ bool SetupDriver::ChoosePreviousConfiguration(const std::string& name)
     if (!list) return false;
     LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
     for (LRESULT row = 0; row < count; ++row) {
-        char text[512] = "";
-        if (SendMessageA(list, LB_GETTEXTLEN, row, 0) >= static_cast<LRESULT>(sizeof text)) continue;
-        SendMessageA(list, LB_GETTEXT, row, reinterpret_cast<LPARAM>(text));
+        // Asked in its wide form: across processes Wine hands a list row back as the list
+        // keeps it, whatever the asker's character set.
+        wchar_t wide[512] = L"";
+        if (SendMessageW(list, LB_GETTEXTLEN, row, 0) >= static_cast<LRESULT>(ARRAYSIZE(wide))) continue;
+        SendMessageW(list, LB_GETTEXT, row, reinterpret_cast<LPARAM>(wide));
+        char text[1024] = "";
+        WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
         if (name != text) continue;
         SendMessageA(list, LB_SETCURSEL, row, 0);
         DWORD_PTR result = 0;
