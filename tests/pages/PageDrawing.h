@@ -19,6 +19,7 @@ struct Text {
     int y;
     std::string text;
     HFONT font;
+    UINT format = 0;  // of DrawTextA
 };
 
 // One text drawn the way the pages draw (DrawTextA, format 0, black on the background
@@ -43,9 +44,9 @@ public:
         SetTextColor(memory, RGB(0, 0, 0));
         SetBkColor(memory, g_setup.backgroundColor);
         RECT where = {text.x, text.y, client.right, client.bottom};
-        DrawTextA(memory, text.text.c_str(), -1, &where, 0);
+        DrawTextA(memory, text.text.c_str(), -1, &where, text.format);
         extent_ = {text.x, text.y, client.right, client.bottom};
-        DrawTextA(memory, text.text.c_str(), -1, &extent_, DT_CALCRECT);
+        DrawTextA(memory, text.text.c_str(), -1, &extent_, DT_CALCRECT | text.format);
         SelectObject(memory, oldFont);
 
         BITMAPINFO info{};
@@ -76,6 +77,7 @@ public:
         if (box.bottom > height_) box.bottom = height_;
         return box;
     }
+    bool Whole() const { return extent_.right <= width_ && extent_.bottom <= height_; }
 
 private:
     int width_ = 0;
@@ -106,6 +108,7 @@ inline void ExpectPageShowsExactly(HWND page, const std::vector<Text>& texts,
         SCOPED_TRACE(text.text);
         Rendered expected(page, text);
         RECT box = expected.Extent();
+        EXPECT_TRUE(expected.Whole()) << "the text runs past the edge of the window";
         int wrong = 0;
         for (int y = box.top; y < box.bottom; ++y)
             for (int x = box.left; x < box.right; ++x)

@@ -142,7 +142,7 @@ TEST_F(WelcomePageTest, ThisVersionRecordedReportsHowItCompares)
 
         std::vector<Text> texts = AlwaysDrawn();
         texts.push_back({10, 100, c.status, g_setup.guiFont});
-        texts.push_back({10, 130, c.advice, g_setup.boldFont});
+        texts.push_back({10, 130, c.advice, g_setup.boldFont, DT_WORDBREAK});  // wraps rather than being cut
         page_drawing::ExpectPageShowsExactly(ShownWelcomePage(), texts);
     }
 }
