@@ -73,6 +73,27 @@ public:
     DialogWatcher& operator=(const DialogWatcher&) = delete;
 };
 
+// In an open folder browser (SHBrowseForFolder), selects a folder by path through
+// BFFM_SETSELECTIONA and waits until the tree shows it selected; false if it never does.
+bool SelectInFolderBrowser(HWND browser, const std::string& path);
+
+// While alive, this executable's calls of an imported function (the setup's code is linked
+// into it) go to the replacement, which may call on through Original().
+class ImportPatch {
+public:
+    ImportPatch(const char* dllName, const char* functionName, void* replacement);
+    ~ImportPatch();
+    ImportPatch(const ImportPatch&) = delete;
+    ImportPatch& operator=(const ImportPatch&) = delete;
+
+    void* Original() const { return original_; }
+    bool Active() const { return slot_ != nullptr; }
+
+private:
+    void** slot_ = nullptr;
+    void* original_ = nullptr;
+};
+
 // Deletes HKEY_CURRENT_USER\Software\ZAV with everything below it.
 void ResetProductKey();
 // Creates a version key under Software\ZAV, optionally with a Directories key and values.
@@ -111,5 +132,12 @@ void RemoveTree(const std::string& path);
 // folders map to TreeFolderMark. Empty when root is no folder.
 constexpr char TreeFolderMark[] = "<folder>";
 std::map<std::string, std::string> ReadTree(const std::string& root);
+
+// The two small disks that tests/support/small-disks.sh mounts for the run ("enough" with
+// 1466368 bytes free, "short" with 1462272), and whether the mounting succeeded.
+constexpr double SmallDiskEnoughFreeBytes = 1466368.0;
+constexpr double SmallDiskShortFreeBytes = 1462272.0;
+std::string SmallDiskPath(const std::string& name);
+bool SmallDisksMounted();
 
 } // namespace testing_support
