@@ -161,6 +161,27 @@ TEST_F(PayloadStagingTest, AFileThatCannotBeWrittenIsReportedAndLeftAsItWas)
     RemoveTree(folder);
 }
 
+TEST_F(PayloadStagingTest, AWriteThatRunsOutOfSpaceLeavesNoPartialFile)
+{
+    if (!SmallDisksMounted()) GTEST_SKIP() << "the small disks are not mounted";
+    const std::string disk = SmallDiskPath("short");
+    const std::string filler = disk + "\\filler.bin";
+    const std::string path = disk + "\\UnzDll.dll";
+    ULARGE_INTEGER freeBefore = {}, freeAfter = {};
+    ASSERT_TRUE(GetDiskFreeSpaceExA(disk.c_str(), &freeBefore, nullptr, nullptr));
+    // Room for half of the library: the file is created, the write stops part-way.
+    const std::size_t room = LibraryImage.byteCount / 2;
+    ASSERT_GT(freeBefore.QuadPart, room);
+    WriteFile(filler, std::string(static_cast<std::size_t>(freeBefore.QuadPart) - room, 'f'));
+
+    EXPECT_EQ(WriteEmbeddedImage(path.c_str(), LibraryImage), 1);
+
+    EXPECT_FALSE(FileExists(path));
+    DeleteFileA(filler.c_str());
+    ASSERT_TRUE(GetDiskFreeSpaceExA(disk.c_str(), &freeAfter, nullptr, nullptr));
+    EXPECT_EQ(freeAfter.QuadPart, freeBefore.QuadPart);
+}
+
 TEST_F(PayloadStagingTest, StagingFailsWhenAStagedFileCannotBeWritten)
 {
     const struct {

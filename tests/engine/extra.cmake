@@ -7,3 +7,6 @@ foreach(fake RecordingUnzip NoExecUnzip NoVersionUnzip)
         ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/fakes)
     add_dependencies(${target} ${fake})
 endforeach()
+# A write that runs out of space is tried on one of the small disks.
+include(${CMAKE_CURRENT_LIST_DIR}/../support/small-disks.cmake)
+zav_use_small_disks(${name})
