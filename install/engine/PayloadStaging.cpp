@@ -16,7 +16,8 @@ constexpr char LibraryFileName[] = "UnzDll.dll";
 constexpr char ArchiveFileName[] = "zav.zip";
 
 // Each path starts as the staging folder and gets the file name appended.
-bool BuildStagingPath(char (&path)[520], const char* fileName)
+template <std::size_t N>
+bool BuildStagingPath(char (&path)[N], const char* fileName)
 {
     return text::Copy(path, g_setup.stagingDir) && text::AppendPath(path, fileName);
 }

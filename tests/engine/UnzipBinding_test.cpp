@@ -112,7 +112,7 @@ TEST_F(UnzipBindingTest, OurLibraryExpandsTheWholeProductTreeAndIsUnloadedAfterw
     expected["Zav.exe"] = ReadFile(BuildPath("product\\Zav.exe"));
     const auto actual = ReadTree(expanded);
     EXPECT_EQ(actual.size(), 25u);  // 26 entries less the product folder itself
-    EXPECT_TRUE(actual == expected);
+    EXPECT_EQ(actual.size(), expected.size());
     for (const auto& [path, content] : expected) {
         auto found = actual.find(path);
         EXPECT_TRUE(found != actual.end() && found->second == content) << path;
