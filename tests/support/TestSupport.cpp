@@ -471,6 +471,36 @@ void RemoveTree(const std::string& path)
     RemoveDirectoryA(path.c_str());
 }
 
+namespace {
+
+void ReadTreeBelow(const std::string& root, const std::string& prefix, std::map<std::string, std::string>& tree)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((root + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        std::string name = found.cFileName;
+        if (name == "." || name == "..") continue;
+        std::string relative = prefix + name;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            tree[relative] = TreeFolderMark;
+            ReadTreeBelow(root + "\\" + name, relative + "\\", tree);
+        } else {
+            tree[relative] = ReadFile(root + "\\" + name);
+        }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
+} // namespace
+
+std::map<std::string, std::string> ReadTree(const std::string& root)
+{
+    std::map<std::string, std::string> tree;
+    ReadTreeBelow(root, "", tree);
+    return tree;
+}
+
 // --- Small disks ---------------------------------------------------------------------------
 
 std::string SmallDiskPath(const std::string& name)

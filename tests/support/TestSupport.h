@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -126,6 +127,11 @@ bool DirectoryExists(const std::string& path);
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& content);
 void RemoveTree(const std::string& path);
+
+// Everything below root: relative paths with '\\' separators mapped to the file's content;
+// folders map to TreeFolderMark. Empty when root is no folder.
+constexpr char TreeFolderMark[] = "<folder>";
+std::map<std::string, std::string> ReadTree(const std::string& root);
 
 // The two small disks that tests/support/small-disks.sh mounts for the run ("enough" with
 // 1466368 bytes free, "short" with 1462272), and whether the mounting succeeded.
