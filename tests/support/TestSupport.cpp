@@ -1,5 +1,7 @@
 #include "support/TestSupport.h"
 
+#include <commctrl.h>
+#include <shlobj.h>
 #include <shlwapi.h>
 
 #include <cstring>
@@ -254,6 +256,45 @@ ImportPatch::~ImportPatch()
     if (slot_) PatchSlot(slot_, original_);
 }
 
+// --- Folder browser ------------------------------------------------------------------------
+
+namespace {
+
+std::string SelectedTreeItemText(HWND browser)
+{
+    HWND tree = FindWindowExA(browser, nullptr, WC_TREEVIEWA, nullptr);
+    auto item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    if (!item) return {};
+    char text[MAX_PATH] = "";
+    TVITEMA info{};
+    info.mask = TVIF_TEXT;
+    info.hItem = item;
+    info.pszText = text;
+    info.cchTextMax = sizeof text;
+    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&info));
+    return text;
+}
+
+} // namespace
+
+bool SelectInFolderBrowser(HWND browser, const std::string& path)
+{
+    std::string name = path.substr(path.find_last_of('\\') + 1);
+    // Wine's browser now and then ignores a selection made right after it opened; ask again.
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.c_str()));
+        std::string selected = SelectedTreeItemText(browser);
+        if (lstrcmpiA(selected.c_str(), name.c_str()) == 0) return true;
+        Sleep(20);
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    return false;
+}
+
 // --- Registry ------------------------------------------------------------------------------
 
 void ResetProductKey()
@@ -428,6 +469,48 @@ void RemoveTree(const std::string& path)
         FindClose(search);
     }
     RemoveDirectoryA(path.c_str());
+}
+
+namespace {
+
+void ReadTreeBelow(const std::string& root, const std::string& prefix, std::map<std::string, std::string>& tree)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((root + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        std::string name = found.cFileName;
+        if (name == "." || name == "..") continue;
+        std::string relative = prefix + name;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            tree[relative] = TreeFolderMark;
+            ReadTreeBelow(root + "\\" + name, relative + "\\", tree);
+        } else {
+            tree[relative] = ReadFile(root + "\\" + name);
+        }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
+} // namespace
+
+std::map<std::string, std::string> ReadTree(const std::string& root)
+{
+    std::map<std::string, std::string> tree;
+    ReadTreeBelow(root, "", tree);
+    return tree;
+}
+
+// --- Small disks ---------------------------------------------------------------------------
+
+std::string SmallDiskPath(const std::string& name)
+{
+    return BuildPath("wine\\smalldisks\\" + name);
+}
+
+bool SmallDisksMounted()
+{
+    return FileExists(BuildPath("wine\\smalldisks\\mounted"));
 }
 
 } // namespace testing_support
