@@ -127,7 +127,7 @@ TEST_F(InstallEndToEndTest, FullInstallationWithEveryOption)
 
     InstallAndExpectExit(driver);
 
-    EXPECT_EQ(SnapshotTree(ProgramDir()), ExpectedProductTree());
+    EXPECT_EQ(ReadTree(ProgramDir()), ExpectedProductTree());
 
     for (const Link& link : AllLinks) {
         std::string file = SpecialFolder(link.csidl) + "\\" + link.file;
@@ -192,7 +192,7 @@ TEST_F(InstallEndToEndTest, WithoutRunningTheProductTheSetupReportsSuccess)
             EXPECT_EQ(viewer, nullptr);
         }
         EXPECT_TRUE(e2e::FindProcesses("Zav.exe").empty());
-        EXPECT_EQ(SnapshotTree(ProgramDir()), ExpectedProductTree());
+        EXPECT_EQ(ReadTree(ProgramDir()), ExpectedProductTree());
     }
 }
 
@@ -235,7 +235,7 @@ TEST_F(InstallEndToEndTest, PreviousConfigurationChosenOnTheWelcomePage)
             expected["UserSettings\\Default\\settings.ini"] = "[view]\nzoom=200\n";
             expected["UserSettings\\mine.lst"] = "my own list";
         }
-        EXPECT_EQ(SnapshotTree(ProgramDir()), expected);
+        EXPECT_EQ(ReadTree(ProgramDir()), expected);
         std::string prevCfg;
         EXPECT_TRUE(ReadString(DirectoriesKey, "Prev Cfg", prevCfg));
         EXPECT_EQ(prevCfg, c.version);
@@ -264,7 +264,7 @@ TEST_F(InstallEndToEndTest, WithoutShortcutsNothingIsLinkedAndTheDirectoryStays)
 
     std::map<std::string, std::string> expected = ExpectedProductTree();
     expected["my notes.txt"] = "mine";
-    EXPECT_EQ(SnapshotTree(ProgramDir()), expected);
+    EXPECT_EQ(ReadTree(ProgramDir()), expected);
 }
 
 TEST_F(InstallEndToEndTest, AFailedStagingLeavesTheWizardForAnotherTry)
@@ -284,7 +284,7 @@ TEST_F(InstallEndToEndTest, AFailedStagingLeavesTheWizardForAnotherTry)
 
     RemoveDirectoryA(blocker.c_str());
     InstallAndExpectExit(driver);
-    EXPECT_EQ(SnapshotTree(ProgramDir()), ExpectedProductTree());
+    EXPECT_EQ(ReadTree(ProgramDir()), ExpectedProductTree());
     EXPECT_NE(StartedProduct(), 0u);
 }
 
@@ -317,5 +317,5 @@ TEST_F(InstallEndToEndTest, ConsoleDriverRunsAScenario)
     EXPECT_NE(printed.find("painted_ms "), std::string::npos) << printed;
     EXPECT_NE(printed.find("box Program was successfully installed!|ZAV 1.00 beta 8"), std::string::npos) << printed;
     EXPECT_NE(printed.find("exit_code 0"), std::string::npos) << printed;
-    EXPECT_EQ(SnapshotTree(ProgramDir()), ExpectedProductTree());
+    EXPECT_EQ(ReadTree(ProgramDir()), ExpectedProductTree());
 }

@@ -46,41 +46,9 @@ bool ReadShellLink(const std::string& linkFile, ShellLinkContent& out)
     return ok;
 }
 
-namespace {
-
-void CollectTree(const std::string& root, const std::string& relative,
-                 std::map<std::string, std::string>& out)
-{
-    std::string folder = relative.empty() ? root : root + "\\" + relative;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
-        std::string name = found.cFileName;
-        if (name == "." || name == "..") continue;
-        std::string child = relative.empty() ? name : relative + "\\" + name;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            out[child + "\\"] = "";
-            CollectTree(root, child, out);
-        } else {
-            out[child] = ReadFile(root + "\\" + child);
-        }
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-}
-
-} // namespace
-
-std::map<std::string, std::string> SnapshotTree(const std::string& root)
-{
-    std::map<std::string, std::string> tree;
-    CollectTree(root, "", tree);
-    return tree;
-}
-
 std::map<std::string, std::string> ExpectedProductTree()
 {
-    std::map<std::string, std::string> tree = SnapshotTree(SourcePath("product\\files\\ZAV 1.00 beta 8"));
+    std::map<std::string, std::string> tree = ReadTree(SourcePath("product\\files\\ZAV 1.00 beta 8"));
     tree["Zav.exe"] = ReadFile(BuildPath("product\\Zav.exe"));
     return tree;
 }

@@ -20,10 +20,6 @@ struct ShellLinkContent {
 };
 bool ReadShellLink(const std::string& linkFile, ShellLinkContent& out);
 
-// Every file below root, keyed by its path relative to root (backslashes), with its bytes;
-// folders appear with a trailing backslash and empty content.
-std::map<std::string, std::string> SnapshotTree(const std::string& root);
-
 // Lower-case copy, for comparing paths the way the file system does.
 std::string Lower(std::string text);
 
@@ -31,7 +27,7 @@ std::string Lower(std::string text);
 std::string CurrentDirectory();
 
 // The product tree as the archive holds it: the product's source files and the built
-// launcher, keyed as SnapshotTree keys them.
+// launcher, keyed as ReadTree keys them.
 std::map<std::string, std::string> ExpectedProductTree();
 
 // Removes the product's link files and program group from the current user's folders, and
