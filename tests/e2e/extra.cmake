@@ -8,8 +8,12 @@ add_executable(zavdriver ${CMAKE_CURRENT_LIST_DIR}/driver/DriverMain.cpp)
 target_link_libraries(zavdriver PRIVATE e2edriver shell32)
 set_target_properties(zavdriver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
 
-target_link_libraries(${target} PRIVATE e2edriver)
-add_dependencies(${target} setup zavdriver)
+# What the tests make the shell open text files with.
+add_executable(openrecorder ${CMAKE_CURRENT_LIST_DIR}/recorder/OpenRecorder.cpp)
+set_target_properties(openrecorder PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+
+target_link_libraries(${target} PRIVATE e2edriver shlwapi)
+add_dependencies(${target} setup zavdriver openrecorder zavarchive)
 if(TARGET Zav)
     add_dependencies(${target} Zav)
 endif()

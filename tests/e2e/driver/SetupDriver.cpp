@@ -271,8 +271,15 @@ bool SetupDriver::Answer(const MessageBoxInfo& box, int buttonId)
 {
     HWND button = GetDlgItem(box.window, buttonId);
     if (!button) return false;
-    return PostMessageA(box.window, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),
-                        reinterpret_cast<LPARAM>(button)) != 0;
+    if (!PostMessageA(box.window, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), reinterpret_cast<LPARAM>(button)))
+        return false;
+    // Answered once the box is gone; what the setup does next is for the caller to wait for.
+    double deadline = NowMs() + 10000;
+    while (IsWindow(box.window) && IsWindowVisible(box.window)) {
+        if (NowMs() > deadline) return false;
+        Sleep(PollMs);
+    }
+    return true;
 }
 
 bool SetupDriver::WaitForExit(DWORD timeoutMs, DWORD* exitCode)

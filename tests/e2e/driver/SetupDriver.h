@@ -88,7 +88,7 @@ public:
     bool StartInstall();
     // Waits for a message box owned by the main window, or for the process to end.
     WaitResult WaitForMessageBoxOrExit(DWORD timeoutMs, MessageBoxInfo& box);
-    // Presses a button of a message box; the box closes and the setup goes on.
+    // Presses a button of a message box and waits until the box has closed.
     bool Answer(const MessageBoxInfo& box, int buttonId);
     bool WaitForExit(DWORD timeoutMs, DWORD* exitCode = nullptr);
     void Kill();
