@@ -106,4 +106,34 @@ std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& content);
 void RemoveTree(const std::string& path);
 
+// While alive, the current user's Desktop, Start menu and Programs folders (as
+// SHGetFolderPathA reports them) are stand-ins created inside `root`, so that tests can make
+// and delete shortcuts without touching the prefix's own folders. Restores the settings.
+class StandInShellFolders {
+public:
+    explicit StandInShellFolders(const std::string& root);
+    ~StandInShellFolders();
+    StandInShellFolders(const StandInShellFolders&) = delete;
+    StandInShellFolders& operator=(const StandInShellFolders&) = delete;
+
+    std::string desktop;
+    std::string startMenu;
+    std::string programs;
+
+private:
+    struct Saved {
+        const char* value;
+        DWORD type;
+        std::string data;
+        bool present;
+    };
+    std::vector<Saved> saved_;
+};
+
+// Lays out what an installation of version `name` leaves behind: the program folder (a file
+// and a subfolder with a file), "<name>.lnk" on the desktop and in the Start menu, the
+// program group with a shortcut in it, and the registry record naming the program folder.
+void MakeStandInInstallation(const std::string& name, const std::string& programDir,
+                             const StandInShellFolders& folders);
+
 } // namespace testing_support
