@@ -1,13 +1,168 @@
 #include "pages/LicensePage.h"
 
 #include "shell/MainWindow.h"
+#include "shell/Owners.h"
 #include "shell/SetupState.h"
 
+// At most 60 characters a row, so that every row fits the list's width without scrolling.
+// A blank row is a single space, never an empty string.
+const char* const LicenseRows[LicenseRowCount] = {
+    "The software ZAV is the property of its author:",
+    "The author of ZAV",
+    "Contact: author@zav.example.org",
+    " ",
+    "INSTALLING OR USING THIS SOFTWARE MEANS THAT YOU",
+    "ASSENT TO THE TERMS OF THE LICENSE BELOW.",
+    " ",
+    "ZAV is freeware. You may use it, copy it and pass it on to",
+    "others under the terms that follow.",
+    " ",
+    "1.   You may use ZAV free of charge, for private as well as",
+    "for professional purposes.",
+    " ",
+    "2.   You may offer ZAV for download on a website, provided",
+    "that no charge of any kind is made for it.",
+    " ",
+    "3.   Any other publication, on any medium, needs the",
+    "author\x92s written permission beforehand.",  // 0x92: the typographic apostrophe (code page 1252)
+    " ",
+    "4.   ZAV remains the property of its author when it is",
+    "passed on, in whatever way this happens.",
+    " ",
+    "5.   Neither the software nor its name nor the name of its",
+    "author may be changed in any way.",
+    " ",
+    "6.   THE SOFTWARE IS PROVIDED \"AS IS\", WITHOUT",
+    "WARRANTY OF ANY KIND, EXPRESS OR IMPLIED,",
+    "INCLUDING BUT NOT LIMITED TO THE WARRANTIES OF",
+    "MERCHANTABILITY, FITNESS FOR A PARTICULAR PURPOSE",
+    "AND NON-INFRINGEMENT. THE AUTHOR DOES NOT WARRANT",
+    "THAT THE SOFTWARE MEETS YOUR NEEDS OR THAT IT RUNS",
+    "WITHOUT INTERRUPTION OR ERROR. THE WHOLE RISK AS",
+    "TO THE QUALITY AND PERFORMANCE OF THE SOFTWARE",
+    "LIES WITH YOU. SHOULD IT PROVE DEFECTIVE, YOU BEAR",
+    "THE COST OF ALL SERVICING, REPAIR OR CORRECTION.",
+    " ",
+    "7.   IN NO EVENT SHALL THE AUTHOR BE LIABLE TO YOU",
+    "OR TO ANY OTHER PERSON FOR DAMAGES OF ANY KIND,",
+    "WHETHER DIRECT, INDIRECT, INCIDENTAL, SPECIAL,",
+    "EXEMPLARY OR CONSEQUENTIAL, INCLUDING BUT NOT",
+    "LIMITED TO LOSS OF DATA, LOSS OF PROFITS, LOSS OF",
+    "BUSINESS INFORMATION, INTERRUPTION OF BUSINESS,",
+    "FAILURE OF HARDWARE OR SOFTWARE, OR ANY OTHER LOSS,",
+    "ARISING OUT OF THE USE OF OR THE INABILITY TO USE",
+    "THE SOFTWARE, EVEN IF THE AUTHOR HAS BEEN ADVISED",
+    "OF THE POSSIBILITY OF SUCH DAMAGES. THIS APPLIES",
+    "WHETHER A CLAIM RESTS ON CONTRACT, TORT,",
+    "NEGLIGENCE OR ANY OTHER LEGAL GROUND. WHERE THE LAW",
+    "DOES NOT ALLOW THIS EXCLUSION, LIABILITY IS LIMITED",
+    "TO THE SMALLEST EXTENT THAT THE LAW PERMITS.",
+    " ",
+    "8.   ANY VIOLATION OF THESE TERMS, OR NOT ACCEPTING",
+    "THEM, ENDS THIS LICENSE AT ONCE; YOU MUST THEN STOP",
+    "USING AND DELETE EVERY COPY OF THE SOFTWARE.",
+    " ",
+    " ",
+    "By downloading and installing ZAV you agree to be bound by",
+    "the terms of this license.",
+};
+
 namespace {
+
+constexpr DWORD LicenseListStyle = WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | LBS_NOTIFY;
+constexpr DWORD RadioStyle = WS_CHILD | WS_VISIBLE | BS_RADIOBUTTON;
+
+constexpr int LicenseListX = 10;
+constexpr int LicenseListY = 30;
+constexpr int LicenseListWidth = 400;
+constexpr int LicenseListHeight = 180;
+constexpr int RadioX = 10;
+constexpr int AcceptRadioY = 207;
+constexpr int DeclineRadioBottomOffset = 25;
+constexpr int RadioWidth = 300;
+constexpr int RadioHeight = 20;
+constexpr int HeadingLeft = 10;
+constexpr int HeadingTop = 10;
+
+constexpr const char HeadingText[] = "Please read the following license agreement.";
+constexpr const char AcceptText[] = "I accept the licence agreement";
+constexpr const char DeclineText[] = "I do not accept the licence agreement";
+
+HWND CreateControl(HWND page, const char* className, const char* title, DWORD style, int x, int y,
+                   int width, int height, int id)
+{
+    HWND control = CreateWindowExA(0, className, title, style, x, y, width, height, page,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                   g_setup.instance, nullptr);
+    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(g_setup.guiFont), FALSE);
+    return control;
+}
+
+// The radio buttons are the plain kind: the page sets both marks on every choice.
+void SetChoice(bool accepted)
+{
+    g_setup.licenseAccepted = accepted;
+    SendMessageA(g_setup.acceptRadio, BM_SETCHECK, accepted ? BST_CHECKED : BST_UNCHECKED, 0);
+    SendMessageA(g_setup.declineRadio, BM_SETCHECK, accepted ? BST_UNCHECKED : BST_CHECKED, 0);
+}
+
+LRESULT OnCreate(HWND page)
+{
+    RECT client;
+    GetClientRect(page, &client);
+
+    g_setup.licenseList = CreateControl(page, "listbox", nullptr, LicenseListStyle, LicenseListX,
+                                        LicenseListY, LicenseListWidth, LicenseListHeight,
+                                        LicenseListId);
+    g_setup.acceptRadio = CreateControl(page, "button", AcceptText, RadioStyle, RadioX, AcceptRadioY,
+                                        RadioWidth, RadioHeight, AcceptRadioId);
+    g_setup.declineRadio = CreateControl(page, "button", DeclineText, RadioStyle, RadioX,
+                                         client.bottom - DeclineRadioBottomOffset, RadioWidth,
+                                         RadioHeight, DeclineRadioId);
+
+    SendMessageA(g_setup.declineRadio, BM_SETCHECK, BST_CHECKED, 0);
+    g_setup.licenseAccepted = false;
+
+    for (const char* row : LicenseRows)
+        SendMessageA(g_setup.licenseList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row));
+    return 0;
+}
+
+LRESULT OnPaint(HWND page)
+{
+    PaintDC paint(page);
+    HDC dc = paint.Get();
+    RECT text;
+    GetClientRect(page, &text);
+    text.left = HeadingLeft;
+    text.top = HeadingTop;
+
+    SetTextColor(dc, RGB(0, 0, 0));
+    SetBkColor(dc, g_setup.backgroundColor);
+    SelectedObject font(dc, g_setup.guiFont);
+    DrawTextA(dc, HeadingText, -1, &text, 0);
+    return 0;
+}
+
+LRESULT OnAccept()
+{
+    SetChoice(true);
+    EnableWindow(g_setup.nextButton, TRUE);
+    return 0;
+}
+
+LRESULT OnDecline()
+{
+    SetChoice(false);
+    EnableWindow(g_setup.nextButton, FALSE);
+    return 0;
+}
 
 LRESULT OnCommand(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (LOWORD(wParam)) {
+    case AcceptRadioId: return OnAccept();
+    case DeclineRadioId: return OnDecline();
     case DestroyCommandId: DestroyWindow(page); return 0;
     }
     return DefWindowProcA(page, msg, wParam, lParam);
@@ -18,7 +173,8 @@ LRESULT OnCommand(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
 LRESULT CALLBACK LicensePageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
-    case WM_CREATE:  return 0;
+    case WM_CREATE:  return OnCreate(page);
+    case WM_PAINT:   return OnPaint(page);
     case WM_COMMAND: return OnCommand(page, msg, wParam, lParam);
     case WM_DESTROY: PostQuitMessage(0); return 0;
     }

@@ -6,6 +6,17 @@
 
 constexpr const char ProductKeyPath[] = "Software\\ZAV";
 
+// First row of the welcome page's list of previous configurations (not a version key).
+constexpr const char NoPreviousConfigurationRow[] = "No previous configuration";
+
+// Key paths, enumerated names and read texts all live in buffers of this many characters.
+constexpr int RegistryTextCapacity = 260;
+
+// Results of CompareInstalledVersion, kept as versionRelation.
+constexpr std::uint8_t RecordedVersionIsNewer = 0;
+constexpr std::uint8_t RecordedVersionIsSame = 1;
+constexpr std::uint8_t RecordedVersionIsOlder = 2;  // also when no number is recorded
+
 bool IsThisVersionRecorded();
 std::uint8_t CompareInstalledVersion();      // 0 recorded is newer, 1 the same, 2 older or none
 bool ListPreviousConfigurations(bool fill);  // fills previousConfigList when fill is set

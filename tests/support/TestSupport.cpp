@@ -242,6 +242,19 @@ DialogWatcher::~DialogWatcher()
     StopWatchingIfIdle();
 }
 
+ImportPatch::ImportPatch(const char* dllName, const char* functionName, void* replacement)
+{
+    slot_ = FindImportSlot(dllName, functionName);
+    if (!slot_) return;
+    original_ = *slot_;
+    PatchSlot(slot_, replacement);
+}
+
+ImportPatch::~ImportPatch()
+{
+    if (slot_) PatchSlot(slot_, original_);
+}
+
 // --- Registry ------------------------------------------------------------------------------
 
 void ResetProductKey()

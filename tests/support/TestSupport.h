@@ -72,6 +72,23 @@ public:
     DialogWatcher& operator=(const DialogWatcher&) = delete;
 };
 
+// While alive, this executable's calls of an imported function (the setup's code is linked
+// into it) go to the replacement, which may call on through Original().
+class ImportPatch {
+public:
+    ImportPatch(const char* dllName, const char* functionName, void* replacement);
+    ~ImportPatch();
+    ImportPatch(const ImportPatch&) = delete;
+    ImportPatch& operator=(const ImportPatch&) = delete;
+
+    void* Original() const { return original_; }
+    bool Active() const { return slot_ != nullptr; }
+
+private:
+    void** slot_ = nullptr;
+    void* original_ = nullptr;
+};
+
 // Deletes HKEY_CURRENT_USER\Software\ZAV with everything below it.
 void ResetProductKey();
 // Creates a version key under Software\ZAV, optionally with a Directories key and values.
