@@ -482,19 +482,41 @@ StandInShellFolders::~StandInShellFolders()
     RegCloseKey(key);
 }
 
-void MakeStandInInstallation(const std::string& name, const std::string& programDir,
-                             const StandInShellFolders& folders)
+StandInInstallations::StandInInstallations()
+    : root(MakeTempFolder("installations")), folders(root + "\\Profile")
 {
+    CreateDirectoryA((root + "\\Base").c_str(), nullptr);
+}
+
+StandInInstallations::~StandInInstallations() { RemoveTree(root); }
+
+std::string StandInInstallations::ProgramDir(const std::string& name) const { return root + "\\Base\\" + name; }
+
+std::string StandInInstallations::DesktopLink(const std::string& name) const
+{
+    return folders.desktop + "\\" + name + ".lnk";
+}
+
+void StandInInstallations::Install(const std::string& name) const
+{
+    std::string programDir = ProgramDir(name);
     CreateDirectoryA(programDir.c_str(), nullptr);
     WriteFile(programDir + "\\Zav.exe", "stand-in program");
     CreateDirectoryA((programDir + "\\UserSettings").c_str(), nullptr);
     WriteFile(programDir + "\\UserSettings\\settings.ini", "[zav]");
-    WriteFile(folders.desktop + "\\" + name + ".lnk", "link");
+    WriteFile(DesktopLink(name), "link");
     WriteFile(folders.startMenu + "\\" + name + ".lnk", "link");
     std::string group = folders.programs + "\\" + name;
     CreateDirectoryA(group.c_str(), nullptr);
     WriteFile(group + "\\" + name + ".lnk", "link");
     RecordVersion(name, true, programDir.c_str());
+}
+
+int StandInInstallations::Left(const std::string& name) const
+{
+    return DirectoryExists(ProgramDir(name)) + FileExists(DesktopLink(name)) +
+           FileExists(folders.startMenu + "\\" + name + ".lnk") +
+           DirectoryExists(folders.programs + "\\" + name) + KeyExists("Software\\ZAV\\" + name);
 }
 
 } // namespace testing_support

@@ -147,10 +147,25 @@ private:
     std::vector<Saved> saved_;
 };
 
-// Lays out what an installation of version `name` leaves behind: the program folder (a file
-// and a subfolder with a file), "<name>.lnk" on the desktop and in the Start menu, the
-// program group with a shortcut in it, and the registry record naming the program folder.
-void MakeStandInInstallation(const std::string& name, const std::string& programDir,
-                             const StandInShellFolders& folders);
+// A throwaway tree with stand-in shell folders and recorded stand-in installations in it.
+class StandInInstallations {
+public:
+    StandInInstallations();
+    ~StandInInstallations();  // restores the shell folders and deletes the tree
+    StandInInstallations(const StandInInstallations&) = delete;
+    StandInInstallations& operator=(const StandInInstallations&) = delete;
+
+    std::string ProgramDir(const std::string& name) const;
+    std::string DesktopLink(const std::string& name) const;
+    // Lays out what an installation of `name` leaves behind: the program folder (a file and a
+    // subfolder with a file), "<name>.lnk" on the desktop and in the Start menu, the program
+    // group with a shortcut in it, and the registry record naming the program folder.
+    void Install(const std::string& name) const;
+    // How many of those five things (folder, two shortcuts, group, record key) are left.
+    int Left(const std::string& name) const;
+
+    const std::string root;
+    const StandInShellFolders folders;
+};
 
 } // namespace testing_support
