@@ -1,13 +1,127 @@
 #include "pages/ProgressPage.h"
 
 #include "shell/MainWindow.h"
+#include "shell/Owners.h"
 #include "shell/SetupState.h"
 
 namespace {
 
+constexpr int EditX = 10;
+constexpr int EditY = 30;
+constexpr int EditWidth = 400;
+constexpr int EditHeight = 18;
+constexpr DWORD EditStyle = WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL;
+
+constexpr int CheckX = 10;
+constexpr int RunAfterCheckY = 70;
+constexpr int ReadmeCheckY = 100;
+constexpr int CheckWidth = 200;
+constexpr int CheckHeight = 20;
+// Plain check boxes: the page sets the mark itself so it always mirrors its flag.
+constexpr DWORD CheckStyle = WS_CHILD | WS_VISIBLE | BS_CHECKBOX;
+
+constexpr int TextLeft = 10;
+constexpr int TextTop = 10;
+constexpr int ClosingLineBottomOffset = 25;
+
+constexpr COLORREF TextColor = RGB(0, 0, 0);
+
+constexpr const char DestinationLineText[] = "ZAV will be installed to directory:";
+constexpr const char ClosingLineText[] = "Click install to continue.";
+constexpr const char RunAfterCaption[] = "Run ZAV after installation";
+constexpr const char ReadmeCaption[] = "View readme file";
+
+HWND CreateControl(HWND page, const char* className, const char* title, DWORD style, int x, int y,
+                   int width, int height, int id)
+{
+    HWND control = CreateWindowExA(0, className, title, style, x, y, width, height, page,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                   g_setup.instance, nullptr);
+    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(g_setup.guiFont), FALSE);
+    return control;
+}
+
+void SetCheck(HWND box, bool checked)
+{
+    SendMessageA(box, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void Toggle(bool& flag, HWND box)
+{
+    flag = !flag;
+    SetCheck(box, flag);
+}
+
+void CreateProgressDisplay(HWND page)
+{
+    // The page's context only serves to make the records' off-screen surfaces compatible.
+    WindowDC dc(page);
+    g_setup.progressBar.Create(dc.Get(), ProgressBarX, ProgressBarY, ProgressDisplayWidth,
+                               ProgressDisplayHeight, ProgressTotalAmount, page);
+    g_setup.progressBar.troughOutlineColor = g_setup.backgroundColor;
+    g_setup.statusLabel.Create(dc.Get(), StatusLabelX, StatusLabelY, ProgressDisplayWidth,
+                               ProgressDisplayHeight, InitialStatusText, page);
+    g_setup.statusLabel.backColor = g_setup.backgroundColor;
+    g_setup.statusLabel.textColor = TextColor;
+}
+
+LRESULT OnCreate(HWND page)
+{
+    g_setup.progressPage = page;
+
+    g_setup.installDirEdit =
+        CreateControl(page, "edit", nullptr, EditStyle, EditX, EditY, EditWidth, EditHeight,
+                      InstallDirEditId);
+    // Disabled rather than read-only: the path can be neither changed nor selected.
+    EnableWindow(g_setup.installDirEdit, FALSE);
+    SendMessageA(g_setup.installDirEdit, WM_SETTEXT, 0,
+                 reinterpret_cast<LPARAM>(g_setup.installBaseDir));
+
+    g_setup.runAfterCheck = CreateControl(page, "button", RunAfterCaption, CheckStyle, CheckX,
+                                          RunAfterCheckY, CheckWidth, CheckHeight, RunAfterCheckId);
+    g_setup.readmeCheck = CreateControl(page, "button", ReadmeCaption, CheckStyle, CheckX,
+                                        ReadmeCheckY, CheckWidth, CheckHeight, ReadmeCheckId);
+    g_setup.runAfterInstall = true;
+    SetCheck(g_setup.runAfterCheck, true);
+    g_setup.viewReadme = true;
+    SetCheck(g_setup.readmeCheck, true);
+
+    CreateProgressDisplay(page);
+    g_setup.progressControlsMade = true;
+    g_setup.progressVisible = false;
+    return 0;
+}
+
+LRESULT OnPaint(HWND page)
+{
+    PaintDC paint(page);
+    HDC dc = paint.Get();
+    RECT textBox;
+    GetClientRect(page, &textBox);
+    textBox.left = TextLeft;
+    textBox.top = TextTop;
+
+    SetTextColor(dc, TextColor);
+    SetBkColor(dc, g_setup.backgroundColor);
+    SelectedObject font(dc, g_setup.guiFont);
+    DrawTextA(dc, DestinationLineText, -1, &textBox, 0);
+    textBox.top = textBox.bottom - ClosingLineBottomOffset;
+    DrawTextA(dc, ClosingLineText, -1, &textBox, 0);
+
+    // The install sequence draws the records itself between its steps; this repaints them
+    // whenever the page is uncovered meanwhile.
+    if (g_setup.progressVisible) {
+        g_setup.statusLabel.Draw(dc);
+        g_setup.progressBar.Draw(dc);
+    }
+    return 0;
+}
+
 LRESULT OnCommand(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (LOWORD(wParam)) {
+    case RunAfterCheckId: Toggle(g_setup.runAfterInstall, g_setup.runAfterCheck); return 0;
+    case ReadmeCheckId: Toggle(g_setup.viewReadme, g_setup.readmeCheck); return 0;
     case DestroyCommandId: DestroyWindow(page); return 0;
     }
     return DefWindowProcA(page, msg, wParam, lParam);
@@ -18,7 +132,8 @@ LRESULT OnCommand(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
 LRESULT CALLBACK ProgressPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
-    case WM_CREATE:  return 0;
+    case WM_CREATE:  return OnCreate(page);
+    case WM_PAINT:   return OnPaint(page);
     case WM_COMMAND: return OnCommand(page, msg, wParam, lParam);
     case WM_DESTROY: PostQuitMessage(0); return 0;
     }

@@ -3,4 +3,21 @@
 
 #include <windows.h>
 
+// Command ids of the page's controls.
+constexpr int InstallDirEditId = 30;
+constexpr int RunAfterCheckId = 31;
+constexpr int ReadmeCheckId = 32;
+
+// Where the two drawing records sit on the page.
+constexpr int StatusLabelX = 10;
+constexpr int StatusLabelY = 150;
+constexpr int ProgressBarX = 10;
+constexpr int ProgressBarY = 170;
+constexpr int ProgressDisplayWidth = 400;
+constexpr int ProgressDisplayHeight = 20;
+constexpr double ProgressTotalAmount = 100.0;
+
+// What the status label says before an installation and again after a failed one.
+constexpr const char InitialStatusText[] = "Initializing ..";
+
 LRESULT CALLBACK ProgressPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,140 @@
+#!/usr/bin/env bash
+# Benchmark, not a test: expands a generated ~100 MB archive (a few thousand
+# files: random bytes, text and zeros) with UnzDll.dll under Wine and with
+# Debian's `unzip -q`, checks both trees are identical, and prints times,
+# MB/s and the ratio.
+#
+#   bench/unzip_bench.sh [UnzDll.dll]
+#
+# Environment:
+#   UNZDLL           the DLL when no argument is given (default build/windows/UnzDll.dll)
+#   UNZ_BENCH_DIR    work folder (default: a new folder under ${TMPDIR:-/tmp}, removed after)
+#   UNZ_BENCH_RUNS   runs per tool, best time kept (default 3)
+#   UNZ_BENCH_MB     uncompressed size in MB (default 100)
+#   WINEPREFIX       Wine prefix to use (default: a fresh one in the work folder)
+set -euo pipefail
+
+root="$(cd "$(dirname "$0")/.." && pwd)"
+dll="${1:-${UNZDLL:-$root/build/windows/UnzDll.dll}}"
+runs="${UNZ_BENCH_RUNS:-3}"
+megabytes="${UNZ_BENCH_MB:-100}"
+
+[ -f "$dll" ] || { echo "unzip_bench: no DLL at $dll (build it or pass its path)" >&2; exit 1; }
+dll="$(cd "$(dirname "$dll")" && pwd)/$(basename "$dll")"
+for tool in python3 unzip wine i686-w64-mingw32-g++-posix; do
+    command -v "$tool" >/dev/null || { echo "unzip_bench: $tool missing" >&2; exit 1; }
+done
+
+if [ -n "${UNZ_BENCH_DIR:-}" ]; then
+    work="$UNZ_BENCH_DIR"
+    mkdir -p "$work"
+    cleanup_work=0
+else
+    work="$(mktemp -d "${TMPDIR:-/tmp}/unzip-bench.XXXXXX")"
+    cleanup_work=1
+fi
+work="$(cd "$work" && pwd)"
+
+export WINEPREFIX="${WINEPREFIX:-$work/wineprefix}"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export HOME="$work/home"
+mkdir -p "$HOME"
+
+started_server=0
+finish() {
+    if [ "$started_server" = 1 ]; then wineserver -k >/dev/null 2>&1 || true; fi
+    if [ "$cleanup_work" = 1 ]; then rm -rf "$work"; fi
+}
+trap finish EXIT
+
+now() { date +%s.%N; }
+elapsed() { python3 -c "print(f'{$2 - $1:.3f}')"; }
+
+echo "== generating archive (${megabytes} MB, fixed seed)"
+python3 - "$work/bench.zip" "$megabytes" <<'PY'
+import random, sys, zipfile
+path, megabytes = sys.argv[1], int(sys.argv[2])
+rng = random.Random(2026)
+words = ("setup install product folder file archive window value registry "
+         "version update license option default system path data").split()
+text_block = " ".join(rng.choice(words) for _ in range(300000)).encode()
+zero_block = bytes(1 << 20)
+total, target, index = 0, megabytes * 1000 * 1000, 0
+with zipfile.ZipFile(path, "w") as z:
+    while total < target:
+        kind = index % 3
+        size = min(int(1024 * 2 ** rng.uniform(0, 7)), target - total)  # 1 KB .. 128 KB
+        if index % 997 == 0:
+            size = min(4 * 1000 * 1000, target - total)  # a few large files
+        name = f"d{index % 23:02d}/s{index % 7}/f{index:05d}." + ("bin", "txt", "dat")[kind]
+        if kind == 0:
+            data, method = rng.randbytes(size), (zipfile.ZIP_STORED if index % 2 else zipfile.ZIP_DEFLATED)
+        elif kind == 1:
+            start = rng.randrange(0, len(text_block) - 1)
+            data = (text_block[start:] + text_block)[:size]
+            method = zipfile.ZIP_DEFLATED
+        else:
+            data, method = (zero_block * (size // len(zero_block) + 1))[:size], zipfile.ZIP_DEFLATED
+        info = zipfile.ZipInfo(name, date_time=(2026, 12, 7, 12, 0, 0))
+        info.compress_type = method
+        z.writestr(info, data)
+        total += size
+        index += 1
+print(f"{index} files, {total / 1e6:.1f} MB uncompressed")
+PY
+ls -l "$work/bench.zip" | awk '{printf "archive: %.1f MB\n", $5 / 1e6}'
+bytes="$(python3 -c "import zipfile,sys; print(sum(i.file_size for i in zipfile.ZipFile(sys.argv[1]).infolist()))" "$work/bench.zip")"
+
+echo "== building driver"
+i686-w64-mingw32-g++-posix -std=c++17 -O2 -Wall -Wextra -static -static-libgcc -static-libstdc++ \
+    -I"$root/unzip/dll" "$root/bench/unzip_driver.cpp" -o "$work/unzip_driver.exe"
+
+echo "== preparing Wine"
+mkdir -p "$WINEPREFIX"
+wine cmd /c exit >/dev/null 2>&1 || true  # creates the prefix on first use
+# Keep one wineserver for all runs; stop it at the end only if we started it.
+if wineserver -p >/dev/null 2>&1; then started_server=1; fi
+
+winpath() { echo "Z:${1//\//\\}"; }
+
+best_dll="" best_dll_wall="" best_unzip=""
+for run in $(seq 1 "$runs"); do
+    rm -rf "$work/out-dll" "$work/out-unzip"
+    mkdir -p "$work/out-dll" "$work/out-unzip"
+    sync
+
+    t0="$(now)"
+    line="$(wine "$work/unzip_driver.exe" "$(winpath "$dll")" "$(winpath "$work/bench.zip")" \
+        "$(winpath "$work/out-dll")" | tr -d '\r')"
+    t1="$(now)"
+    case "$line" in code=0\ *) ;; *) echo "UnzDll failed: $line" >&2; exit 1 ;; esac
+    inner="${line#*seconds=}"
+    wall="$(elapsed "$t0" "$t1")"
+
+    t0="$(now)"
+    unzip -q -o "$work/bench.zip" -d "$work/out-unzip"
+    t1="$(now)"
+    native="$(elapsed "$t0" "$t1")"
+    echo "run $run: UnzDll ${inner}s in the call (${wall}s with Wine start), unzip ${native}s"
+
+    if [ -z "$best_dll" ] || python3 -c "import sys; sys.exit(not $inner < $best_dll)"; then
+        best_dll="$inner"; best_dll_wall="$wall"
+    fi
+    if [ -z "$best_unzip" ] || python3 -c "import sys; sys.exit(not $native < $best_unzip)"; then
+        best_unzip="$native"
+    fi
+done
+
+diff -r "$work/out-dll" "$work/out-unzip" >/dev/null || { echo "trees differ" >&2; exit 1; }
+echo "trees identical"
+
+python3 - "$bytes" "$best_dll" "$best_dll_wall" "$best_unzip" <<'PY'
+import sys
+size, dll, dll_wall, native = int(sys.argv[1]), *map(float, sys.argv[2:])
+mb = size / 1e6
+print(f"UnzDll (Wine, in call):   {dll:7.3f} s  {mb / dll:7.1f} MB/s")
+print(f"UnzDll (Wine, whole run): {dll_wall:7.3f} s  {mb / dll_wall:7.1f} MB/s")
+print(f"unzip -q (native):        {native:7.3f} s  {mb / native:7.1f} MB/s")
+print(f"ratio UnzDll/unzip: {dll / native:.2f} (in call), {dll_wall / native:.2f} (whole run)")
+PY
