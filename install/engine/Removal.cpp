@@ -19,13 +19,11 @@ constexpr const char RecordKeyFormat[] = "%s\\%s\\Directories";
 // Folders that a removal never deletes, nor any folder that contains one of them: a path
 // read from the registry is only as trustworthy as whoever wrote it.
 constexpr int ProtectedFolderIds[] = {
-    CSIDL_DESKTOPDIRECTORY,       CSIDL_STARTMENU,          CSIDL_PROGRAMS,
-    CSIDL_STARTUP,                CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_COMMON_STARTMENU,
-    CSIDL_COMMON_PROGRAMS,        CSIDL_COMMON_STARTUP,     CSIDL_PROGRAM_FILES,
-    CSIDL_PROGRAM_FILESX86,       CSIDL_PROGRAM_FILES_COMMON, CSIDL_PROGRAM_FILES_COMMONX86,
-    CSIDL_WINDOWS,                CSIDL_SYSTEM,             CSIDL_SYSTEMX86,
-    CSIDL_PROFILE,                CSIDL_PERSONAL,           CSIDL_APPDATA,
-    CSIDL_LOCAL_APPDATA,          CSIDL_COMMON_APPDATA,     CSIDL_TEMPLATES,
+    CSIDL_DESKTOPDIRECTORY, CSIDL_STARTMENU, CSIDL_PROGRAMS, CSIDL_STARTUP,
+    CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_COMMON_STARTMENU, CSIDL_COMMON_PROGRAMS, CSIDL_COMMON_STARTUP,
+    CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILESX86, CSIDL_PROGRAM_FILES_COMMON, CSIDL_PROGRAM_FILES_COMMONX86,
+    CSIDL_WINDOWS, CSIDL_SYSTEM, CSIDL_SYSTEMX86,
+    CSIDL_PROFILE, CSIDL_PERSONAL, CSIDL_APPDATA, CSIDL_LOCAL_APPDATA, CSIDL_COMMON_APPDATA, CSIDL_TEMPLATES,
 };
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
@@ -56,6 +54,7 @@ bool HasForbiddenCharacter(const char* path)
 // network root.
 std::size_t RootLength(const char* full)
 {
+    if (full[0] == '\0' || full[1] == '\0') return 0;
     if (full[1] == ':') return 3;
     const char* serverEnd = std::strchr(full + 2, '\\');
     if (!serverEnd || serverEnd == full + 2) return 0;
