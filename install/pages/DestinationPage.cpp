@@ -1,13 +1,225 @@
 #include "pages/DestinationPage.h"
 
+#include <shlobj.h>
+
+#include "display/FolderPicker.h"
+#include "display/SizeText.h"
 #include "shell/MainWindow.h"
+#include "shell/Owners.h"
 #include "shell/SetupState.h"
+#include "shell/Text.h"
 
 namespace {
 
+// Where the two space figures are drawn, in the page's client area.
+constexpr int SpaceFigureX = 190;
+constexpr int NeededSpaceY = 119;
+constexpr int FreeSpaceY = 139;
+
+constexpr const char ChangePrompt[] = "Please select the directory for install:";
+constexpr const char SetupWarningCaption[] = "Setup warning";
+constexpr const char InvalidDirectoryText[] =
+    "Selected directory is not valid!\n\nPlease select another directory.";
+constexpr const char NoFreeSpaceText[] =
+    "There is not free space for install!\n\nPlease select another directory.";
+
+constexpr int EditX = 10;
+constexpr int EditY = 75;
+constexpr int EditWidth = 300;
+constexpr int EditHeight = 18;
+
+constexpr int ChangeX = 320;
+constexpr int ChangeY = 73;
+constexpr int ChangeWidth = 80;
+constexpr int ChangeHeight = 21;
+
+constexpr int CheckX = 10;
+constexpr int StartMenuCheckY = 175;
+constexpr int DesktopCheckY = 200;
+constexpr int GroupCheckY = 225;
+constexpr int CheckWidth = 200;
+constexpr int CheckHeight = 20;
+
+constexpr const char ChangeCaption[] = "Change";
+constexpr const char StartMenuCaption[] = "Make Shortcut in Start Menu";
+constexpr const char DesktopCaption[] = "Make Shortcut on Desktop";
+constexpr const char GroupCaption[] = "Make group in Program Menu";
+
+constexpr COLORREF TextColor = RGB(0, 0, 0);
+
+struct PageText {
+    int x;
+    int y;
+    const char* text;
+};
+
+constexpr PageText Labels[] = {
+    {10, 10, "ZAV will be installed to directory listed bellow. If you can change install"},
+    {10, 24, "directory, please push button Change. ZAV directory will be created."},
+    {10, 54, "Install directory:"},
+    {10, NeededSpaceY, "Needed space for installation:"},
+    {10, FreeSpaceY, "Free space on destination disk:"},
+};
+
+struct ShortcutOption {
+    int id;
+    HWND SetupState::*box;
+    bool SetupState::*flag;
+};
+
+constexpr ShortcutOption ShortcutOptions[] = {
+    {StartMenuCheckId, &SetupState::startMenuCheck, &SetupState::wantStartMenuShortcut},
+    {DesktopCheckId, &SetupState::desktopCheck, &SetupState::wantDesktopShortcut},
+    {GroupCheckId, &SetupState::groupCheck, &SetupState::wantProgramGroup},
+};
+
+HWND CreateControl(HWND page, const char* className, const char* text, DWORD style, int x, int y,
+                   int width, int height, int id)
+{
+    HWND control = CreateWindowExA(0, className, text, style, x, y, width, height, page,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                   g_setup.instance, nullptr);
+    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(g_setup.guiFont), FALSE);
+    return control;
+}
+
+HWND CreateCheckedBox(HWND page, const char* caption, int y, int id, bool& flag)
+{
+    HWND box = CreateControl(page, "button", caption, WS_CHILD | WS_VISIBLE | BS_CHECKBOX, CheckX, y,
+                             CheckWidth, CheckHeight, id);
+    flag = true;
+    SendMessageA(box, BM_SETCHECK, BST_CHECKED, 0);
+    return box;
+}
+
+// Text drawn from a point to the client area's bottom-right corner, as every page text is.
+void DrawTextAt(HDC dc, const RECT& client, int x, int y, const char* text)
+{
+    RECT area = {x, y, client.right, client.bottom};
+    DrawTextA(dc, text, -1, &area, 0);
+}
+
+void PrepareTextContext(HDC dc)
+{
+    SetTextColor(dc, TextColor);
+    SetBkColor(dc, g_setup.backgroundColor);
+    SetBkMode(dc, OPAQUE);
+}
+
+void MeasureFreeSpace()
+{
+    g_setup.freeSpace = DiskFreeSpace(g_setup.installBaseDir);
+    // A figure too long for the field (beyond 10^10 GB) is cut.
+    text::Copy(g_setup.freeSpaceText, FormatSize(g_setup.freeSpace));
+}
+
+LRESULT OnCreate(HWND page)
+{
+    g_setup.destinationEdit =
+        CreateControl(page, "edit", nullptr, WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL,
+                      EditX, EditY, EditWidth, EditHeight, DestinationEditId);
+    // Disabled rather than read-only: the destination changes only through Change.
+    EnableWindow(g_setup.destinationEdit, FALSE);
+    g_setup.changeButton = CreateControl(page, "button", ChangeCaption, WS_CHILD | WS_VISIBLE, ChangeX,
+                                         ChangeY, ChangeWidth, ChangeHeight, ChangeButtonId);
+
+    SHGetFolderPathA(page, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, g_setup.installBaseDir);
+    SendMessageA(g_setup.destinationEdit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(g_setup.installBaseDir));
+
+    text::Copy(g_setup.neededSpaceText, FormatSize(g_setup.neededSpace));
+    MeasureFreeSpace();
+
+    g_setup.startMenuCheck =
+        CreateCheckedBox(page, StartMenuCaption, StartMenuCheckY, StartMenuCheckId, g_setup.wantStartMenuShortcut);
+    g_setup.desktopCheck =
+        CreateCheckedBox(page, DesktopCaption, DesktopCheckY, DesktopCheckId, g_setup.wantDesktopShortcut);
+    g_setup.groupCheck = CreateCheckedBox(page, GroupCaption, GroupCheckY, GroupCheckId, g_setup.wantProgramGroup);
+    return 0;
+}
+
+LRESULT OnPaint(HWND page)
+{
+    PaintDC paint(page);
+    RECT client;
+    GetClientRect(page, &client);
+    PrepareTextContext(paint.Get());
+    SelectedObject font(paint.Get(), g_setup.guiFont);
+    for (const PageText& label : Labels) DrawTextAt(paint.Get(), client, label.x, label.y, label.text);
+    DrawTextAt(paint.Get(), client, SpaceFigureX, NeededSpaceY, g_setup.neededSpaceText);
+    DrawTextAt(paint.Get(), client, SpaceFigureX, FreeSpaceY, g_setup.freeSpaceText);
+    return 0;
+}
+
+void ShowWarning(const char* text)
+{
+    MessageBoxA(g_setup.mainWindow, text, SetupWarningCaption, MB_OK | MB_ICONWARNING);
+}
+
+// Asks until the user accepts a folder with enough free space, or cancels (false).
+bool ChooseDestination()
+{
+    for (;;) {
+        switch (BrowseForDirectory(ChangePrompt, CSIDL_DESKTOP)) {
+        case BrowseCancelled:
+            return false;
+        case BrowseNoPath:
+            ShowWarning(InvalidDirectoryText);
+            continue;
+        }
+        // Exactly the needed space is enough; an unknown free space counts as none.
+        if (DiskFreeSpace(g_setup.browsedDir) >= g_setup.neededSpace) return true;
+        ShowWarning(NoFreeSpaceText);
+    }
+}
+
+// Draws the new free-space figure at once, over the old one, without repainting the page.
+void RedrawFreeSpace(HWND page)
+{
+    RECT client;
+    GetClientRect(page, &client);
+    WindowDC dc(page);
+    if (!dc) return;
+    SelectedObject font(dc.Get(), g_setup.guiFont);
+    PrepareTextContext(dc.Get());
+    // Blank the whole rest of the figure's line: a row of spaces would be narrower than the
+    // figures of large disks and leave their ends standing beside a shorter new one.
+    TEXTMETRICA metrics{};
+    GetTextMetricsA(dc.Get(), &metrics);
+    RECT line = {SpaceFigureX, FreeSpaceY, client.right, FreeSpaceY + metrics.tmHeight};
+    ExtTextOutA(dc.Get(), SpaceFigureX, FreeSpaceY, ETO_OPAQUE, &line, "", 0, nullptr);
+    DrawTextAt(dc.Get(), client, SpaceFigureX, FreeSpaceY, g_setup.freeSpaceText);
+}
+
+LRESULT OnChange(HWND page)
+{
+    if (!ChooseDestination()) return 0;
+
+    SendMessageA(g_setup.destinationEdit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(g_setup.browsedDir));
+    text::Copy(g_setup.installBaseDir, g_setup.browsedDir);
+    // The progress page's edit may not exist (yet); the destination changes all the same.
+    if (g_setup.installDirEdit)
+        SendMessageA(g_setup.installDirEdit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(g_setup.installBaseDir));
+
+    MeasureFreeSpace();
+    RedrawFreeSpace(page);
+    return 0;
+}
+
+LRESULT OnToggleOption(const ShortcutOption& option)
+{
+    bool& flag = g_setup.*option.flag;
+    flag = !flag;
+    SendMessageA(g_setup.*option.box, BM_SETCHECK, flag ? BST_CHECKED : BST_UNCHECKED, 0);
+    return 0;
+}
+
 LRESULT OnCommand(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    switch (LOWORD(wParam)) {
+    int id = LOWORD(wParam);
+    for (const ShortcutOption& option : ShortcutOptions)
+        if (option.id == id) return OnToggleOption(option);
+    switch (id) {
+    case ChangeButtonId: return OnChange(page);
     case DestroyCommandId: DestroyWindow(page); return 0;
     }
     return DefWindowProcA(page, msg, wParam, lParam);
@@ -18,7 +230,8 @@ LRESULT OnCommand(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
 LRESULT CALLBACK DestinationPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
-    case WM_CREATE:  return 0;
+    case WM_CREATE:  return OnCreate(page);
+    case WM_PAINT:   return OnPaint(page);
     case WM_COMMAND: return OnCommand(page, msg, wParam, lParam);
     case WM_DESTROY: PostQuitMessage(0); return 0;
     }

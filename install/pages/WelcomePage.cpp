@@ -49,9 +49,9 @@ const char* AdviceText(std::uint8_t relation)
     return AdviceTexts[relation <= RecordedVersionIsOlder ? relation : RecordedVersionIsOlder];
 }
 
-void DrawLine(HDC dc, const char* line, RECT& where)
+void DrawLine(HDC dc, const char* line, RECT& where, UINT format = 0)
 {
-    DrawTextA(dc, line, -1, &where, 0);
+    DrawTextA(dc, line, -1, &where, format);
 }
 
 // The name stands a fixed distance right of its label; where the system's font makes the
@@ -126,7 +126,9 @@ LRESULT OnPaint(HWND page)
         DrawLine(dc, StatusText(g_setup.versionRelation), text);
         SelectObject(dc, g_setup.boldFont);
         text.top = client.top + AdviceTop;
-        DrawLine(dc, AdviceText(g_setup.versionRelation), text);
+        // In the larger bold font an advice may be wider than the page; it then wraps onto
+        // the free rows below instead of being cut off at the page's edge.
+        DrawLine(dc, AdviceText(g_setup.versionRelation), text, DT_WORDBREAK);
     } else {
         if (g_setup.previousVersionsExist) {
             text = {client.left + TextLeft, client.top + SelectPreviousTop, client.right, client.bottom};

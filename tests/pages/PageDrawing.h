@@ -5,11 +5,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "shell/SetupState.h"
+#include "support/Canvas.h"
 #include "support/TestSupport.h"
 
 namespace page_drawing {
@@ -19,69 +19,48 @@ struct Text {
     int y;
     std::string text;
     HFONT font;
+    UINT format = 0;  // of DrawTextA
 };
 
-// One text drawn the way the pages draw (DrawTextA, format 0, black on the background
-// colour, opaque) onto a background of a window's client size.
+// One text drawn the way the pages draw (DrawTextA, black on the background colour, opaque)
+// onto a background of a window's client size.
 class Rendered {
 public:
     Rendered(HWND window, const Text& text)
+        : canvas_(ClientSize(window).cx, ClientSize(window).cy, g_setup.backgroundColor)
     {
-        RECT client;
-        GetClientRect(window, &client);
-        width_ = client.right;
-        height_ = client.bottom;
-        HDC windowDC = GetDC(window);
-        HDC memory = CreateCompatibleDC(windowDC);
-        HBITMAP bitmap = CreateCompatibleBitmap(windowDC, width_, height_);
-        HGDIOBJ oldBitmap = SelectObject(memory, bitmap);
-        HBRUSH background = CreateSolidBrush(g_setup.backgroundColor);
-        FillRect(memory, &client, background);
-        DeleteObject(background);
-
-        HGDIOBJ oldFont = SelectObject(memory, text.font);
-        SetTextColor(memory, RGB(0, 0, 0));
-        SetBkColor(memory, g_setup.backgroundColor);
-        RECT where = {text.x, text.y, client.right, client.bottom};
-        DrawTextA(memory, text.text.c_str(), -1, &where, 0);
-        extent_ = {text.x, text.y, client.right, client.bottom};
-        DrawTextA(memory, text.text.c_str(), -1, &extent_, DT_CALCRECT);
-        SelectObject(memory, oldFont);
-
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = width_;
-        info.bmiHeader.biHeight = -height_;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        data_.assign(static_cast<size_t>(width_) * height_, 0);
-        SelectObject(memory, oldBitmap);
-        GetDIBits(memory, bitmap, 0, height_, data_.data(), &info, DIB_RGB_COLORS);
-        DeleteObject(bitmap);
-        DeleteDC(memory);
-        ReleaseDC(window, windowDC);
+        HDC dc = canvas_.Dc();
+        HGDIOBJ oldFont = SelectObject(dc, text.font);
+        SetTextColor(dc, RGB(0, 0, 0));
+        SetBkColor(dc, g_setup.backgroundColor);
+        RECT where = {text.x, text.y, canvas_.Width(), canvas_.Height()};
+        DrawTextA(dc, text.text.c_str(), -1, &where, text.format);
+        extent_ = where;
+        DrawTextA(dc, text.text.c_str(), -1, &extent_, DT_CALCRECT | text.format);
+        SelectObject(dc, oldFont);
     }
 
-    COLORREF At(int x, int y) const
-    {
-        std::uint32_t rgb = data_[static_cast<size_t>(y) * width_ + x];
-        return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
-    }
+    COLORREF At(int x, int y) const { return canvas_.At(x, y); }
     // The box the text covers, clipped to the client area.
     RECT Extent() const
     {
         RECT box = extent_;
-        if (box.right > width_) box.right = width_;
-        if (box.bottom > height_) box.bottom = height_;
+        if (box.right > canvas_.Width()) box.right = canvas_.Width();
+        if (box.bottom > canvas_.Height()) box.bottom = canvas_.Height();
         return box;
     }
+    bool Whole() const { return extent_.right <= canvas_.Width() && extent_.bottom <= canvas_.Height(); }
 
 private:
-    int width_ = 0;
-    int height_ = 0;
+    static SIZE ClientSize(HWND window)
+    {
+        RECT client;
+        GetClientRect(window, &client);
+        return {client.right, client.bottom};
+    }
+
+    testing_support::Canvas canvas_;
     RECT extent_{};
-    std::vector<std::uint32_t> data_;
 };
 
 inline bool Inside(const RECT& box, int x, int y)
@@ -106,6 +85,7 @@ inline void ExpectPageShowsExactly(HWND page, const std::vector<Text>& texts,
         SCOPED_TRACE(text.text);
         Rendered expected(page, text);
         RECT box = expected.Extent();
+        EXPECT_TRUE(expected.Whole()) << "the text runs past the edge of the window";
         int wrong = 0;
         for (int y = box.top; y < box.bottom; ++y)
             for (int x = box.left; x < box.right; ++x)

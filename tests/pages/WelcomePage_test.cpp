@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "pages/PageDrawing.h"
-#include "shell/MainWindow.h"
 #include "shell/Navigation.h"
 #include "shell/SetupState.h"
 #include "support/TestSupport.h"
@@ -15,24 +14,10 @@ using page_drawing::Text;
 
 namespace {
 
-const char* const Welcome = "Welcome to ZAV instalation program!";
-const char* const Label = "The installed version is:";
-const char* const Continue = "Click next to continue.";
-const char* const Prompt = "Please select previous version for configuration:";
-const char* const FirstRow = "No previous configuration";
-
 class WelcomePageTest : public ::testing::Test {
 protected:
     void SetUp() override { ResetProductKey(); }
     void TearDown() override { ResetProductKey(); }
-
-    // The page as the user sees it, also when the maintenance page stands in front.
-    HWND ShownWelcomePage()
-    {
-        if (g_setup.maintenancePage) EnterWizardFromMaintenance();
-        PumpMessages();
-        return g_setup.pageWindows[0];
-    }
 };
 
 // The version name stands at x 130, or further right when the label in this system's font
@@ -42,18 +27,10 @@ int VersionNameX()
     HDC dc = GetDC(nullptr);
     HGDIOBJ old = SelectObject(dc, g_setup.guiFont);
     RECT box = {10, 40, 420, 255};
-    DrawTextA(dc, Label, -1, &box, DT_CALCRECT);
+    DrawTextA(dc, "The installed version is:", -1, &box, DT_CALCRECT);
     SelectObject(dc, old);
     ReleaseDC(nullptr, dc);
     return box.right + 4 > 130 ? box.right + 4 : 130;
-}
-
-std::vector<Text> AlwaysDrawn()
-{
-    return {{10, 10, Welcome, g_setup.guiFont},
-            {10, 40, Label, g_setup.guiFont},
-            {10, 230, Continue, g_setup.guiFont},
-            {VersionNameX(), 38, "ZAV 1.00 beta 8", g_setup.boldFont}};
 }
 
 std::vector<std::string> VersionKeys()
@@ -80,110 +57,83 @@ void ClickRow(HWND list, int row)
 
 } // namespace
 
-TEST_F(WelcomePageTest, NothingRecordedShowsOnlyTheGreeting)
-{
-    for (bool emptyProductKey : {false, true}) {
-        SCOPED_TRACE(emptyProductKey ? "empty Software\\ZAV" : "no Software\\ZAV");
-        ResetProductKey();
-        if (emptyProductKey) {
-            HKEY key = nullptr;
-            RegCreateKeyA(HKEY_CURRENT_USER, "Software\\ZAV", &key);
-            RegCloseKey(key);
-        }
-        Wizard wizard;
-        EXPECT_FALSE(g_setup.thisVersionInstalled);
-        EXPECT_FALSE(g_setup.previousVersionsExist);
-        EXPECT_EQ(g_setup.versionRelation, 0);
-        EXPECT_EQ(g_setup.previousConfigList, nullptr);
-        EXPECT_EQ(g_setup.maintenancePage, nullptr);
-        EXPECT_STREQ(g_setup.selectedVersionName, "");
-        EXPECT_EQ(GetWindow(g_setup.pageWindows[0], GW_CHILD), nullptr);
-        page_drawing::ExpectPageShowsExactly(ShownWelcomePage(), AlwaysDrawn());
-    }
-}
-
-TEST_F(WelcomePageTest, ThisVersionRecordedReportsHowItCompares)
+TEST_F(WelcomePageTest, StartUpFollowsWhatIsRecorded)
 {
     const std::uint32_t v1013 = 1013, v1014 = 1014, v1015 = 1015;
+    const char* const older[] = {"This version is already installed on your computer, but it is older.",
+                                 "Your version will be updated."};
     struct Case {
         const char* what;
-        const std::uint32_t* version;
-        bool othersRecorded;
+        bool productKey, thisVersion;
+        const std::uint32_t* number;
+        bool others;
         std::uint8_t relation;
-        const char* status;
+        const char* status;  // nullptr: no status line and no advice
         const char* advice;
     } cases[] = {
-        {"same number, others recorded", &v1014, true, 1,
+        {"nothing", false, false, nullptr, false, 0, nullptr, nullptr},
+        {"empty product key", true, false, nullptr, false, 0, nullptr, nullptr},
+        {"only others", true, false, nullptr, true, 0, nullptr, nullptr},
+        {"same number and others", true, true, &v1014, true, 1,
          "This version is already installed on your computer, but it is the same.",
          "It is not necessary to install this version!"},
-        {"no Version value", nullptr, false, 2,
-         "This version is already installed on your computer, but it is older.", "Your version will be updated."},
-        {"older number, others recorded", &v1013, true, 2,
-         "This version is already installed on your computer, but it is older.", "Your version will be updated."},
-        {"newer number", &v1015, false, 0,
+        {"no Version value", true, true, nullptr, false, 2, older[0], older[1]},
+        {"older number and others", true, true, &v1013, true, 2, older[0], older[1]},
+        {"newer number", true, true, &v1015, false, 0,
          "This version is already installed on your computer and it is newer.",
          "Your version is newer, please do not install this version!"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ResetProductKey();
-        RecordVersion("ZAV 1.00 beta 8", true, "C:\\ZAV", c.version);
-        if (c.othersRecorded) {
-            RecordVersion("ZAV 1.00 beta 6");
-            RecordVersion("ZAV 1.00 beta 7");
+        HKEY product = nullptr;
+        if (c.productKey && RegCreateKeyA(HKEY_CURRENT_USER, "Software\\ZAV", &product) == ERROR_SUCCESS)
+            RegCloseKey(product);
+        if (c.thisVersion) RecordVersion("ZAV 1.00 beta 8", true, "C:\\ZAV", c.number);
+        if (c.others) {
+            RecordVersion("ZAV 1.00 beta 6", true, "C:\\six");
+            RecordVersion("ZAV 0.99", false);
         }
         Wizard wizard;
-        EXPECT_TRUE(g_setup.thisVersionInstalled);
+        bool listed = c.others && !c.thisVersion;
+        EXPECT_EQ(g_setup.thisVersionInstalled, c.thisVersion);
         EXPECT_EQ(g_setup.versionRelation, c.relation);
-        EXPECT_FALSE(g_setup.previousVersionsExist);
-        EXPECT_EQ(g_setup.previousConfigList, nullptr);
-        EXPECT_NE(g_setup.maintenancePage, nullptr);
+        EXPECT_EQ(g_setup.previousVersionsExist, listed);
+        EXPECT_EQ(g_setup.maintenancePage != nullptr, c.thisVersion || c.others);
         EXPECT_STREQ(g_setup.selectedVersionName, "");
+        HWND list = g_setup.previousConfigList;
+        EXPECT_EQ(list != nullptr, listed);
+        EXPECT_EQ(GetWindow(g_setup.pageWindows[0], GW_CHILD), list);
 
-        std::vector<Text> texts = AlwaysDrawn();
-        texts.push_back({10, 100, c.status, g_setup.guiFont});
-        texts.push_back({10, 130, c.advice, g_setup.boldFont});
-        page_drawing::ExpectPageShowsExactly(ShownWelcomePage(), texts);
+        std::vector<Text> texts = {{10, 10, "Welcome to ZAV instalation program!", g_setup.guiFont},
+                                   {10, 40, "The installed version is:", g_setup.guiFont},
+                                   {10, 230, "Click next to continue.", g_setup.guiFont},
+                                   {VersionNameX(), 38, "ZAV 1.00 beta 8", g_setup.boldFont}};
+        if (c.status) {
+            texts.push_back({10, 100, c.status, g_setup.guiFont});
+            texts.push_back({10, 130, c.advice, g_setup.boldFont, DT_WORDBREAK});  // wraps, never cut
+        }
+        std::vector<HWND> children;
+        if (listed) {
+            texts.push_back({10, 90, "Please select previous version for configuration:", g_setup.guiFont});
+            children.push_back(list);
+            std::vector<std::string> rows = {"No previous configuration"};
+            for (const std::string& name : VersionKeys()) rows.push_back(name);
+            EXPECT_EQ(ListRows(list), rows);
+            EXPECT_EQ(SendMessageA(list, LB_GETCURSEL, 0, 0), 0);
+            EXPECT_EQ(GetDlgCtrlID(list), 4);
+            EXPECT_EQ(SendMessageA(list, WM_GETFONT, 0, 0), reinterpret_cast<LRESULT>(g_setup.guiFont));
+            EXPECT_EQ(GetWindowLongA(list, GWL_STYLE) & (WS_BORDER | LBS_NOTIFY | LBS_SORT), WS_BORDER | LBS_NOTIFY);
+            RECT rect = WindowRectInParent(list);
+            EXPECT_EQ(rect.left, 10);
+            EXPECT_EQ(rect.top, 110);
+            EXPECT_EQ(rect.right, 410);
+            EXPECT_LE(rect.bottom, 200);  // trimmed to whole rows
+        }
+        // The page as the user sees it, after the maintenance page's "Install" where it stands in front.
+        if (g_setup.maintenancePage) EnterWizardFromMaintenance();
+        page_drawing::ExpectPageShowsExactly(g_setup.pageWindows[0], texts, children);
     }
-}
-
-TEST_F(WelcomePageTest, OtherVersionsAreOfferedAsPreviousConfigurations)
-{
-    RecordVersion("ZAV 1.00 beta 6", true, "C:\\six");
-    RecordVersion("ZAV 0.99", false);
-    RecordVersion("ZAV 1.00 beta 7", true, "C:\\seven");
-    Wizard wizard;
-    EXPECT_FALSE(g_setup.thisVersionInstalled);
-    EXPECT_TRUE(g_setup.previousVersionsExist);
-    EXPECT_NE(g_setup.maintenancePage, nullptr);
-    EXPECT_STREQ(g_setup.selectedVersionName, "");
-
-    HWND list = g_setup.previousConfigList;
-    ASSERT_NE(list, nullptr);
-    EXPECT_EQ(GetParent(list), g_setup.pageWindows[0]);
-    EXPECT_EQ(ClassName(list), "ListBox");
-    EXPECT_EQ(GetDlgCtrlID(list), 4);
-    LONG style = GetWindowLongA(list, GWL_STYLE);
-    // WS_VSCROLL comes and goes with the need to scroll; three rows need none.
-    LONG wanted = WS_CHILD | WS_VISIBLE | WS_BORDER | LBS_NOTIFY;
-    EXPECT_EQ(style & wanted, wanted);
-    EXPECT_EQ(style & LBS_SORT, 0);
-    EXPECT_EQ(SendMessageA(list, WM_GETFONT, 0, 0), reinterpret_cast<LRESULT>(g_setup.guiFont));
-    RECT rect = WindowRectInParent(list);
-    EXPECT_EQ(rect.left, 10);
-    EXPECT_EQ(rect.top, 110);
-    EXPECT_EQ(rect.right - rect.left, 400);
-    EXPECT_LE(rect.bottom - rect.top, 90);  // trimmed to whole rows
-
-    std::vector<std::string> expected = {FirstRow};
-    for (const std::string& name : VersionKeys()) expected.push_back(name);
-    EXPECT_EQ(expected.size(), 4u);
-    EXPECT_EQ(ListRows(list), expected);
-    EXPECT_EQ(SendMessageA(list, LB_GETCURSEL, 0, 0), 0);
-
-    std::vector<Text> texts = AlwaysDrawn();
-    texts.push_back({10, 90, Prompt, g_setup.guiFont});
-    page_drawing::ExpectPageShowsExactly(ShownWelcomePage(), texts, {list});
 }
 
 TEST_F(WelcomePageTest, ChoosingARowSetsTheNameAndTheRunCheckBox)
@@ -200,38 +150,22 @@ TEST_F(WelcomePageTest, ChoosingARowSetsTheNameAndTheRunCheckBox)
     HWND realCheck = g_setup.runAfterCheck;
     g_setup.runAfterCheck = nullptr;
     ClickRow(list, 1);
-    EXPECT_EQ(std::string(g_setup.selectedVersionName), rows[1]);
+    EXPECT_EQ(g_setup.selectedVersionName, rows[1]);
     ClickRow(list, 0);
     EXPECT_STREQ(g_setup.selectedVersionName, "");
 
-    HWND standIn = nullptr;
-    if (realCheck) {
-        g_setup.runAfterCheck = realCheck;
-    } else {
-        standIn = CreateWindowExA(0, "button", "Run ZAV after installation", WS_POPUP | BS_CHECKBOX, 0, 0,
-                                  200, 20, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-        g_setup.runAfterCheck = standIn;
-    }
+    HWND standIn = realCheck ? nullptr
+                             : CreateWindowExA(0, "button", "Run ZAV after installation", WS_POPUP | BS_CHECKBOX,
+                                               0, 0, 200, 20, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    g_setup.runAfterCheck = realCheck ? realCheck : standIn;
     g_setup.runAfterInstall = true;
     SendMessageA(g_setup.runAfterCheck, BM_SETCHECK, BST_CHECKED, 0);
-
-    struct Step {
-        int row;
-        const char* name;
-        bool checkEnabled;
-    } steps[] = {
-        {2, rows[2].c_str(), false},
-        {1, rows[1].c_str(), false},
-        {0, "", true},
-        {0, "", true},
-        {2, rows[2].c_str(), false},
-    };
-    for (const Step& step : steps) {
-        SCOPED_TRACE("row " + std::to_string(step.row));
-        ClickRow(list, step.row);
-        EXPECT_EQ(SendMessageA(list, LB_GETCURSEL, 0, 0), step.row);
-        EXPECT_STREQ(g_setup.selectedVersionName, step.name);
-        EXPECT_EQ(IsWindowEnabled(g_setup.runAfterCheck) != FALSE, step.checkEnabled);
+    for (int row : {2, 1, 0, 0, 2}) {
+        SCOPED_TRACE("row " + std::to_string(row));
+        ClickRow(list, row);
+        EXPECT_EQ(SendMessageA(list, LB_GETCURSEL, 0, 0), row);
+        EXPECT_EQ(g_setup.selectedVersionName, row ? rows[row] : "");
+        EXPECT_EQ(IsWindowEnabled(g_setup.runAfterCheck) != FALSE, row == 0);
         // The option itself and its mark stay as they were.
         EXPECT_TRUE(g_setup.runAfterInstall);
         EXPECT_TRUE(IsChecked(g_setup.runAfterCheck));
@@ -240,7 +174,7 @@ TEST_F(WelcomePageTest, ChoosingARowSetsTheNameAndTheRunCheckBox)
     // A notification without a selected row changes nothing.
     SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
     SendCommand(g_setup.pageWindows[0], 4, list);
-    EXPECT_EQ(std::string(g_setup.selectedVersionName), rows[2]);
+    EXPECT_EQ(g_setup.selectedVersionName, rows[2]);
     EXPECT_FALSE(IsWindowEnabled(g_setup.runAfterCheck));
 
     g_setup.runAfterCheck = realCheck;

@@ -1,5 +1,7 @@
 #include "support/TestSupport.h"
 
+#include <commctrl.h>
+#include <shlobj.h>
 #include <shlwapi.h>
 
 #include <cstring>
@@ -253,6 +255,45 @@ ImportPatch::ImportPatch(const char* dllName, const char* functionName, void* re
 ImportPatch::~ImportPatch()
 {
     if (slot_) PatchSlot(slot_, original_);
+}
+
+// --- Folder browser ------------------------------------------------------------------------
+
+namespace {
+
+std::string SelectedTreeItemText(HWND browser)
+{
+    HWND tree = FindWindowExA(browser, nullptr, WC_TREEVIEWA, nullptr);
+    auto item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    if (!item) return {};
+    char text[MAX_PATH] = "";
+    TVITEMA info{};
+    info.mask = TVIF_TEXT;
+    info.hItem = item;
+    info.pszText = text;
+    info.cchTextMax = sizeof text;
+    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&info));
+    return text;
+}
+
+} // namespace
+
+bool SelectInFolderBrowser(HWND browser, const std::string& path)
+{
+    std::string name = path.substr(path.find_last_of('\\') + 1);
+    // Wine's browser now and then ignores a selection made right after it opened; ask again.
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.c_str()));
+        std::string selected = SelectedTreeItemText(browser);
+        if (lstrcmpiA(selected.c_str(), name.c_str()) == 0) return true;
+        Sleep(20);
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    return false;
 }
 
 // --- Registry ------------------------------------------------------------------------------
@@ -517,6 +558,18 @@ int StandInInstallations::Left(const std::string& name) const
     return DirectoryExists(ProgramDir(name)) + FileExists(DesktopLink(name)) +
            FileExists(folders.startMenu + "\\" + name + ".lnk") +
            DirectoryExists(folders.programs + "\\" + name) + KeyExists("Software\\ZAV\\" + name);
+}
+
+// --- Small disks ---------------------------------------------------------------------------
+
+std::string SmallDiskPath(const std::string& name)
+{
+    return BuildPath("wine\\smalldisks\\" + name);
+}
+
+bool SmallDisksMounted()
+{
+    return FileExists(BuildPath("wine\\smalldisks\\mounted"));
 }
 
 } // namespace testing_support

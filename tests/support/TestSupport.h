@@ -72,6 +72,10 @@ public:
     DialogWatcher& operator=(const DialogWatcher&) = delete;
 };
 
+// In an open folder browser (SHBrowseForFolder), selects a folder by path through
+// BFFM_SETSELECTIONA and waits until the tree shows it selected; false if it never does.
+bool SelectInFolderBrowser(HWND browser, const std::string& path);
+
 // While alive, this executable's calls of an imported function (the setup's code is linked
 // into it) go to the replacement, which may call on through Original().
 class ImportPatch {
@@ -167,5 +171,12 @@ public:
     const std::string root;
     const StandInShellFolders folders;
 };
+
+// The two small disks that tests/support/small-disks.sh mounts for the run ("enough" with
+// 1466368 bytes free, "short" with 1462272), and whether the mounting succeeded.
+constexpr double SmallDiskEnoughFreeBytes = 1466368.0;
+constexpr double SmallDiskShortFreeBytes = 1462272.0;
+std::string SmallDiskPath(const std::string& name);
+bool SmallDisksMounted();
 
 } // namespace testing_support

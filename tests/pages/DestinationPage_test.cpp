@@ -1,0 +1,244 @@
+// The destination page in the real wizard: its controls and texts at creation, the three
+// shortcut options, and the Change loop with the real folder browser and message boxes.
+#include "display/SizeText.h"
+#include "shell/Navigation.h"
+#include "shell/Owners.h"
+#include "shell/SetupState.h"
+#include "support/Canvas.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <shlobj.h>
+#include <windows.h>
+
+#include <cstring>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace testing_support;
+
+constexpr int Width = 420;
+constexpr int Height = 255;
+// Rows that no control covers: the lines above the edit, and the two space lines.
+constexpr int TopRowsEnd = 73;
+constexpr int SpaceRowsBegin = 95;
+constexpr int SpaceRowsEnd = 175;
+constexpr char Prompt[] = "Please select the directory for install:";
+constexpr char NoSpaceWarning[] = "There is not free space for install!\n\nPlease select another directory.";
+constexpr char InvalidWarning[] = "Selected directory is not valid!\n\nPlease select another directory.";
+constexpr char WidestFigure[] = "17 179 869 184,00 GB";
+
+HWND Page() { return g_setup.pageWindows[DestinationPageIndex]; }
+
+// The page's texts drawn here independently, as the page should paint them.
+void DrawPageTexts(Canvas& canvas, const char* neededFigure, const char* freeFigure)
+{
+    const struct {
+        int x, y;
+        const char* text;
+    } texts[] = {
+        {10, 10, "ZAV will be installed to directory listed bellow. If you can change install"},
+        {10, 24, "directory, please push button Change. ZAV directory will be created."},
+        {10, 54, "Install directory:"},
+        {10, 119, "Needed space for installation:"},
+        {10, 139, "Free space on destination disk:"},
+        {190, 119, neededFigure},
+        {190, 139, freeFigure},
+    };
+    SelectedObject font(canvas.Dc(), g_setup.guiFont);
+    SetBkColor(canvas.Dc(), g_setup.backgroundColor);
+    for (const auto& t : texts) {
+        RECT area = {t.x, t.y, Width, Height};
+        DrawTextA(canvas.Dc(), t.text, -1, &area, 0);
+    }
+    GdiFlush();
+}
+
+int DifferingPixels(const Pixels& shown, const Canvas& expected, int top, int bottom)
+{
+    int differing = 0;
+    for (int y = top; y < bottom; ++y)
+        for (int x = 0; x < Width; ++x) differing += shown.At(x, y) != expected.At(x, y);
+    return differing;
+}
+
+class DestinationPageTest : public testing::Test {
+protected:
+    struct CleanRegistry {
+        CleanRegistry() { ResetProductKey(); }
+        ~CleanRegistry() { ResetProductKey(); }
+    } registry;
+    Wizard wizard;
+};
+
+TEST_F(DestinationPageTest, StartsWithProgramFilesBothSizesAndAllOptions)
+{
+    char programFiles[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, programFiles);
+    ASSERT_NE(programFiles[0], '\0');
+    EXPECT_EQ(ClassName(Page()), "installthree");
+    EXPECT_STREQ(g_setup.installBaseDir, programFiles);
+    EXPECT_STREQ(g_setup.neededSpaceText, "1,40 MB");
+    EXPECT_GT(g_setup.freeSpace, 0.0);
+    EXPECT_STREQ(g_setup.freeSpaceText, FormatSize(g_setup.freeSpace));
+
+    const struct {
+        HWND window;
+        int id;
+        std::string text;
+        RECT rect;
+    } controls[] = {
+        {g_setup.destinationEdit, 20, programFiles, {10, 75, 310, 93}},
+        {g_setup.changeButton, 21, "Change", {320, 73, 400, 94}},
+        {g_setup.startMenuCheck, 22, "Make Shortcut in Start Menu", {10, 175, 210, 195}},
+        {g_setup.desktopCheck, 23, "Make Shortcut on Desktop", {10, 200, 210, 220}},
+        {g_setup.groupCheck, 24, "Make group in Program Menu", {10, 225, 210, 245}},
+    };
+    for (const auto& c : controls) {
+        SCOPED_TRACE(c.text);
+        ASSERT_TRUE(c.window && GetParent(c.window) == Page());
+        EXPECT_EQ(GetDlgCtrlID(c.window), c.id);
+        EXPECT_EQ(WindowText(c.window), c.text);
+        RECT rect = WindowRectInParent(c.window);
+        EXPECT_TRUE(EqualRect(&rect, &c.rect)) << rect.left << "," << rect.top << "," << rect.right << "," << rect.bottom;
+        EXPECT_EQ(IsWindowEnabled(c.window) != FALSE, c.id != 20);
+        if (c.id >= 22) {
+            // Plain check boxes, checked: the page sets every check mark itself.
+            EXPECT_EQ(GetWindowLongA(c.window, GWL_STYLE) & BS_TYPEMASK, BS_CHECKBOX);
+            EXPECT_TRUE(IsChecked(c.window));
+        }
+    }
+    EXPECT_TRUE(g_setup.wantStartMenuShortcut && g_setup.wantDesktopShortcut && g_setup.wantProgramGroup);
+
+    ShowPage(DestinationPageIndex);
+    Pixels shown(Page());
+    Canvas expected(Width, Height, g_setup.backgroundColor);
+    DrawPageTexts(expected, "1,40 MB", g_setup.freeSpaceText);
+    EXPECT_EQ(DifferingPixels(shown, expected, 0, TopRowsEnd), 0);
+    EXPECT_EQ(DifferingPixels(shown, expected, SpaceRowsBegin, SpaceRowsEnd), 0);
+}
+
+TEST_F(DestinationPageTest, EachOptionTogglesItsFlagAndCheckMarkAndBack)
+{
+    const struct {
+        HWND box;
+        bool* flag;
+    } options[] = {
+        {g_setup.startMenuCheck, &g_setup.wantStartMenuShortcut},
+        {g_setup.desktopCheck, &g_setup.wantDesktopShortcut},
+        {g_setup.groupCheck, &g_setup.wantProgramGroup},
+    };
+    for (const auto& option : options) {
+        SCOPED_TRACE(WindowText(option.box));
+        for (bool expected : {false, true}) {
+            Click(option.box);
+            for (const auto& any : options) {
+                bool state = any.box == option.box ? expected : true;
+                EXPECT_EQ(*any.flag, state);
+                EXPECT_EQ(IsChecked(any.box), state);
+            }
+        }
+    }
+}
+
+// --- The Change loop ------------------------------------------------------------------------
+
+enum class Browse { EnoughDisk, ShortDisk, MyComputer, Cancel };
+
+struct ChangeCase {
+    const char* name;
+    std::vector<Browse> browsers;  // what the user does in each browser that opens
+    std::vector<const char*> warnings;
+    bool accepted;
+    bool progressEdit;  // whether the progress page's edit is there
+};
+void PrintTo(const ChangeCase& c, std::ostream* out) { *out << c.name; }
+
+class ChangeLoopTest : public DestinationPageTest, public testing::WithParamInterface<ChangeCase> {};
+
+TEST_P(ChangeLoopTest, AcceptsOnlyAFolderWithEnoughSpaceAndKeepsTheOldOneOnCancel)
+{
+    const ChangeCase& c = GetParam();
+    bool usesDisks = false;
+    for (Browse b : c.browsers) usesDisks |= b == Browse::EnoughDisk || b == Browse::ShortDisk;
+    if (usesDisks && !SmallDisksMounted())
+        GTEST_SKIP() << "the small test disks are not mounted (needs root; see tests/support/small-disks.sh)";
+
+    // Without the progress page's edit the change must work all the same.
+    if (!c.progressEdit) g_setup.installDirEdit = nullptr;
+    ASSERT_EQ(g_setup.installDirEdit != nullptr, c.progressEdit);
+
+    ShowPage(DestinationPageIndex);
+    const std::string before = g_setup.installBaseDir;
+    // Show the widest figure a disk can give, so that any remains of it would be seen.
+    std::strcpy(g_setup.freeSpaceText, WidestFigure);
+    InvalidateRect(Page(), nullptr, TRUE);
+    UpdateWindow(Page());
+
+    MessageBoxAnswerer answerer(IDOK);
+    size_t opened = 0, prompts = 0;
+    bool allSelected = true;
+    DialogWatcher watcher([&](HWND browser) {
+        Browse action = opened < c.browsers.size() ? c.browsers[opened] : Browse::Cancel;
+        ++opened;
+        for (HWND text = nullptr; (text = FindWindowExA(browser, text, "Static", nullptr)) != nullptr;)
+            prompts += IsWindowVisible(text) && WindowText(text) == Prompt;
+        if (action == Browse::EnoughDisk || action == Browse::ShortDisk)
+            allSelected &= SelectInFolderBrowser(browser, SmallDiskPath(action == Browse::EnoughDisk ? "enough" : "short"));
+        if (action == Browse::MyComputer) {
+            // No file-system path: OK is disabled, so the confirmation is sent past it.
+            PIDLIST_ABSOLUTE computer = nullptr;
+            SHGetFolderLocation(nullptr, CSIDL_DRIVES, nullptr, 0, &computer);
+            SendMessageA(browser, BFFM_SETSELECTIONA, FALSE, reinterpret_cast<LPARAM>(computer));
+            CoTaskMemFree(computer);
+        }
+        int button = action == Browse::Cancel ? IDCANCEL : IDOK;
+        PostMessageA(browser, WM_COMMAND, button, reinterpret_cast<LPARAM>(GetDlgItem(browser, button)));
+    });
+    Click(g_setup.changeButton);
+    // What shows now was drawn by the command itself, not by a later repaint.
+    ValidateRect(Page(), nullptr);
+    Pixels shown(Page());
+
+    EXPECT_TRUE(allSelected);
+    EXPECT_EQ(opened, c.browsers.size());
+    EXPECT_EQ(prompts, opened);
+    ASSERT_EQ(answerer.Calls().size(), c.warnings.size());
+    for (size_t i = 0; i < c.warnings.size(); ++i) {
+        const MessageBoxCall& call = answerer.Calls()[i];
+        EXPECT_EQ(call.text, c.warnings[i]);
+        EXPECT_EQ(call.caption, "Setup warning");
+        EXPECT_EQ(call.style, static_cast<UINT>(MB_OK | MB_ICONWARNING));
+        EXPECT_EQ(call.owner, g_setup.mainWindow);
+    }
+
+    std::string expectedDir = c.accepted ? SmallDiskPath("enough") : before;
+    EXPECT_EQ(lstrcmpiA(g_setup.installBaseDir, expectedDir.c_str()), 0) << g_setup.installBaseDir;
+    EXPECT_EQ(WindowText(g_setup.destinationEdit), g_setup.installBaseDir);
+    if (c.progressEdit) {
+        EXPECT_EQ(WindowText(g_setup.installDirEdit), g_setup.installBaseDir);
+    }
+    const char* figure = c.accepted ? "1,40 MB" : WidestFigure;
+    EXPECT_STREQ(g_setup.freeSpaceText, figure);
+    if (c.accepted) {
+        EXPECT_EQ(g_setup.freeSpace, SmallDiskEnoughFreeBytes);
+        Canvas expected(Width, Height, g_setup.backgroundColor);
+        DrawPageTexts(expected, "1,40 MB", figure);
+        EXPECT_EQ(DifferingPixels(shown, expected, SpaceRowsBegin, SpaceRowsEnd), 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Destination, ChangeLoopTest,
+    testing::Values(ChangeCase{"Accepted", {Browse::EnoughDisk}, {}, true, true},
+                    ChangeCase{"AcceptedWithoutProgressEdit", {Browse::EnoughDisk}, {}, true, false},
+                    ChangeCase{"Cancelled", {Browse::Cancel}, {}, false, true},
+                    ChangeCase{"ShortDiskThenCancel", {Browse::ShortDisk, Browse::Cancel}, {NoSpaceWarning}, false, true},
+                    ChangeCase{"ShortDiskThenEnoughDisk", {Browse::ShortDisk, Browse::EnoughDisk}, {NoSpaceWarning}, true, true},
+                    ChangeCase{"NoPathThenCancel", {Browse::MyComputer, Browse::Cancel}, {InvalidWarning}, false, true}),
+    [](const testing::TestParamInfo<ChangeCase>& info) { return std::string(info.param.name); });
+
+} // namespace
