@@ -13,7 +13,7 @@ wine_env() {
 
 make_template() {
     local dir="$1"
-    [ -f "$dir/.zav-template-ready" ] && return 0
+    [ -f "$dir/.zav-template-v2" ] && return 0
     rm -rf "$dir" "$dir.home"
     mkdir -p "$dir.home"
     (
@@ -26,16 +26,15 @@ make_template() {
         wineserver -w
     )
     # The profile folders point at the HOME of the prefix's creation; make them real folders
-    # so a copy of the template keeps its desktop and documents to itself.
+    # so a copy of the template keeps its desktop and documents to itself. Some lie deeper
+    # than the profile's top level (Templates, under AppData).
     local users="$dir/drive_c/users"
-    for link in "$users"/*/* ; do
-        if [ -L "$link" ]; then
-            rm -f "$link"
-            mkdir -p "$link"
-        fi
+    find "$users" -type l -print0 | while IFS= read -r -d '' link; do
+        rm -f "$link"
+        mkdir -p "$link"
     done
     rm -rf "$dir.home"
-    touch "$dir/.zav-template-ready"
+    touch "$dir/.zav-template-v2"
 }
 
 copy_prefix() {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -102,31 +103,6 @@ bool KeyExists(const std::string& path);
 bool ReadString(const std::string& keyPath, const char* value, std::string& out, DWORD* byteCount = nullptr);
 bool ReadDword(const std::string& keyPath, const char* value, std::uint32_t& out);
 
-// The client area of a window as drawn on screen, as 0x00RRGGBB pixels.
-class Pixels {
-public:
-    explicit Pixels(HWND window);
-    int Width() const { return width_; }
-    int Height() const { return height_; }
-    COLORREF At(int x, int y) const;  // as a COLORREF (0x00BBGGRR)
-
-private:
-    int width_ = 0;
-    int height_ = 0;
-    std::vector<std::uint32_t> data_;
-};
-
-// Windows path of a file in the build tree or the source tree.
-std::string BuildPath(const std::string& relative);
-std::string SourcePath(const std::string& relative);
-// A fresh, empty folder for one test (inside the prefix's temp folder).
-std::string MakeTempFolder(const std::string& tag);
-bool FileExists(const std::string& path);
-bool DirectoryExists(const std::string& path);
-std::string ReadFile(const std::string& path);
-void WriteFile(const std::string& path, const std::string& content);
-void RemoveTree(const std::string& path);
-
 // While alive, the current user's Desktop, Start menu and Programs folders (as
 // SHGetFolderPathA reports them) are stand-ins created inside `root`, so that tests can make
 // and delete shortcuts without touching the prefix's own folders. Restores the settings.
@@ -171,6 +147,36 @@ public:
     const std::string root;
     const StandInShellFolders folders;
 };
+
+// The client area of a window as drawn on screen, as 0x00RRGGBB pixels.
+class Pixels {
+public:
+    explicit Pixels(HWND window);
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    COLORREF At(int x, int y) const;  // as a COLORREF (0x00BBGGRR)
+
+private:
+    int width_ = 0;
+    int height_ = 0;
+    std::vector<std::uint32_t> data_;
+};
+
+// Windows path of a file in the build tree or the source tree.
+std::string BuildPath(const std::string& relative);
+std::string SourcePath(const std::string& relative);
+// A fresh, empty folder for one test (inside the prefix's temp folder).
+std::string MakeTempFolder(const std::string& tag);
+bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& content);
+void RemoveTree(const std::string& path);
+
+// Everything below root: relative paths with '\\' separators mapped to the file's content;
+// folders map to TreeFolderMark. Empty when root is no folder.
+constexpr char TreeFolderMark[] = "<folder>";
+std::map<std::string, std::string> ReadTree(const std::string& root);
 
 // The two small disks that tests/support/small-disks.sh mounts for the run ("enough" with
 // 1466368 bytes free, "short" with 1462272), and whether the mounting succeeded.

@@ -1,0 +1,66 @@
+#include "engine/PayloadStaging.h"
+
+#include <shlobj.h>
+
+#include <cstddef>
+#include <memory>
+#include <new>
+
+#include "shell/Owners.h"
+#include "shell/SetupState.h"
+#include "shell/Text.h"
+
+namespace {
+
+constexpr char LibraryFileName[] = "UnzDll.dll";
+constexpr char ArchiveFileName[] = "zav.zip";
+
+// Each path starts as the staging folder and gets the file name appended.
+template <std::size_t N>
+bool BuildStagingPath(char (&path)[N], const char* fileName)
+{
+    return text::Copy(path, g_setup.stagingDir) && text::AppendPath(path, fileName);
+}
+
+} // namespace
+
+int StagePayload()
+{
+    // Without the Templates folder the paths would point at the current directory.
+    HRESULT found = SHGetFolderPathA(g_setup.mainWindow, CSIDL_TEMPLATES, nullptr, 0, g_setup.stagingDir);
+    if (FAILED(found)) {
+        g_setup.stagingDir[0] = '\0';
+        return 1;
+    }
+    if (!BuildStagingPath(g_setup.unzipLibraryPath, LibraryFileName)) return 1;
+    if (!BuildStagingPath(g_setup.archivePath, ArchiveFileName)) return 1;
+
+    if (WriteEmbeddedImage(g_setup.unzipLibraryPath, LibraryImage) != 0) return 1;
+    if (WriteEmbeddedImage(g_setup.archivePath, ArchiveImage) != 0) return 1;
+    return 0;
+}
+
+int WriteEmbeddedImage(const char* path, const EmbeddedImage& image)
+{
+    static_assert(sizeof(std::size_t) <= sizeof(DWORD), "one WriteFile call takes the whole image");
+    const DWORD byteCount = static_cast<DWORD>(image.byteCount);
+
+    // Unpacked before the file is touched, so a failed allocation leaves any earlier file as
+    // it was instead of an empty one.
+    std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[byteCount ? byteCount : 1]);
+    if (!buffer) return 1;
+    for (DWORD i = 0; i < byteCount; ++i) buffer[i] = static_cast<unsigned char>(image.words[i] & 0xFFu);
+
+    FileHandle file(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                nullptr));
+    if (!file.Valid()) return 1;
+
+    DWORD written = 0;
+    const bool complete = WriteFile(file.Get(), buffer.get(), byteCount, &written, nullptr) && written == byteCount;
+    file.Reset();
+    if (complete) return 0;
+
+    // A partial library or archive must not be mistaken for a good one by a later step.
+    DeleteFileA(path);
+    return 1;
+}

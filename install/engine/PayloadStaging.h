@@ -1,0 +1,14 @@
+// Staging: writes the embedded unzip library and product archive into the Templates
+// folder, where the unzip binding and the install sequence pick them up.
+#pragma once
+
+#include "payload/Payload.h"
+
+// Fills stagingDir, unzipLibraryPath and archivePath and writes both images, library first.
+// 0 when both files stand complete on disk; 1 when the Templates folder cannot be named,
+// a path does not fit, a buffer cannot be allocated or a file cannot be written whole.
+int StagePayload();
+
+// Writes one image to one file, replacing an existing file. 0 when the file holds exactly
+// the image; 1 otherwise, and then no partly written file is left behind.
+int WriteEmbeddedImage(const char* path, const EmbeddedImage& image);

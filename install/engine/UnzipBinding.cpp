@@ -1,0 +1,66 @@
+#include "engine/UnzipBinding.h"
+
+#include "shell/Owners.h"
+#include "shell/SetupState.h"
+
+namespace {
+
+constexpr char VersionExportName[] = "GetUnzDllVersion";
+constexpr char ExecExportName[] = "UnzDllExec";
+
+constexpr char LoadFailedTitle[] = "error load dll";
+constexpr char NoVersionExportTitle[] = "error GetUnzDllVersion function";
+constexpr char NoExecExportTitle[] = "error UnzDllExec function";
+constexpr char AllocFailedTitle[] = "Error alloc hDCL!";
+constexpr char LockFailedTitle[] = "Error alloc cc!";
+
+using GetUnzDllVersionProc = std::uint32_t(WINAPI*)();
+using UnzDllExecProc = std::uint32_t(WINAPI*)(UnzipCommand* command);
+
+// FARPROC has its own signature; go through a plain function pointer to change it.
+template <typename Proc>
+Proc FindExport(const Library& library, const char* name)
+{
+    return reinterpret_cast<Proc>(reinterpret_cast<void (*)()>(GetProcAddress(library.Get(), name)));
+}
+
+int Fail(const char* title)
+{
+    SetWindowTextA(g_setup.mainWindow, title);
+    return 1;
+}
+
+} // namespace
+
+int ExtractArchive(const char* archivePath, const char* extractionFolder)
+{
+    // Released in reverse on every path: the record's block, then the library.
+    Library library(LoadLibraryA(g_setup.unzipLibraryPath));
+    if (!library) return Fail(LoadFailedTitle);
+    auto getVersion = FindExport<GetUnzDllVersionProc>(library, VersionExportName);
+    if (!getVersion) return Fail(NoVersionExportTitle);
+    auto exec = FindExport<UnzDllExecProc>(library, ExecExportName);
+    if (!exec) return Fail(NoExecExportTitle);
+
+    GlobalBlock block(GlobalAlloc(GPTR, sizeof(UnzipCommand)));
+    if (!block) return Fail(AllocFailedTitle);
+    auto* command = static_cast<UnzipCommand*>(GlobalLock(block.Get()));
+    if (!command) return Fail(LockFailedTitle);
+
+    // GPTR memory is zero-filled: only the fields that are not 0 are set.
+    command->window = g_setup.mainWindow;
+    command->libraryVersion = getVersion();
+    command->option22 = 1;
+    command->option44 = 1;
+    command->option48 = 1;
+    command->option56 = 1;
+    command->option60 = 1;
+    command->archivePath = archivePath;
+    command->extractionFolder = extractionFolder;
+    command->option144 = 7;
+
+    // What the library made of the archive shows in the folder, which the copy step checks.
+    exec(command);
+    GlobalUnlock(block.Get());
+    return 0;
+}

@@ -1,0 +1,18 @@
+// The two files the setup carries in its own data: the unzip library and the product
+// archive. Their definitions are generated at build time from the built files.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// One file as 16-bit words, one word per byte in file order: the byte is the low half of
+// its word, the high half is 0 and is never read.
+struct EmbeddedImage {
+    const std::uint16_t* words;
+    std::size_t byteCount;
+};
+
+// UnzDll.dll. In the program's data it lies directly in front of the archive.
+extern const EmbeddedImage LibraryImage;
+// zav.zip, the product archive.
+extern const EmbeddedImage ArchiveImage;

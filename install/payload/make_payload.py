@@ -1,0 +1,70 @@
+#!/usr/bin/env python3
+"""Writes the C++ source that embeds the unzip library and the product archive.
+
+    make_payload.py LIBRARY ARCHIVE OUTPUT
+
+Each file becomes an array of 16-bit words, one per byte (byte in the low half, high
+half 0). Both arrays are members of one record, library first, so that the archive
+follows the library directly in the program's data. Numbers are written in decimal
+without padding, many to a line: the compiler reads a short, dense source fastest.
+"""
+import os
+import sys
+
+NUMBERS_PER_LINE = 64
+
+
+def words(data):
+    lines = []
+    for start in range(0, len(data), NUMBERS_PER_LINE):
+        lines.append(",".join(map(str, data[start:start + NUMBERS_PER_LINE])))
+    return ",\n".join(lines)
+
+
+def main(argv):
+    if len(argv) != 4:
+        sys.exit(__doc__)
+    _, library_path, archive_path, output = argv
+    with open(library_path, "rb") as f:
+        library = f.read()
+    with open(archive_path, "rb") as f:
+        archive = f.read()
+    if not library.startswith(b"MZ"):
+        sys.exit(f"make_payload: {library_path} is not a Windows module")
+    if not archive.startswith(b"PK\x03\x04"):
+        sys.exit(f"make_payload: {archive_path} is not a ZIP archive")
+
+    source = f"""// Generated at build time from {os.path.basename(library_path)} ({len(library)} bytes)
+// and {os.path.basename(archive_path)} ({len(archive)} bytes). Do not edit.
+#include "payload/Payload.h"
+
+namespace {{
+
+struct PayloadWords {{
+    std::uint16_t library[{len(library)}];
+    std::uint16_t archive[{len(archive)}];
+}};
+
+const PayloadWords Words = {{
+{{
+{words(library)}
+}},
+{{
+{words(archive)}
+}}
+}};
+
+}} // namespace
+
+const EmbeddedImage LibraryImage = {{Words.library, {len(library)}}};
+const EmbeddedImage ArchiveImage = {{Words.archive, {len(archive)}}};
+"""
+    temporary = output + ".tmp"
+    with open(temporary, "w", newline="\n") as f:
+        f.write(source)
+    os.replace(temporary, output)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

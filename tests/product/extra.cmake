@@ -1,0 +1,2 @@
+# test_product starts the built launcher.
+add_dependencies(${target} Zav)
