@@ -206,6 +206,113 @@ TEST_F(InstallSequenceTest, InstallsRecordsCleansUpAndStartsTheProduct)
     ExpectSetupEnded();
 }
 
+namespace {
+
+// One platform call of the sequence, with what the progress display said at that moment.
+struct Step {
+    std::string call;
+    std::string status;
+    double percent;
+    bool recorded;  // the installation record existed
+    bool grouped;   // the program group existed
+};
+std::vector<Step> steps;
+
+void Note(const std::string& call)
+{
+    std::string group = SpecialFolder(CSIDL_PROGRAMS) + "\\ZAV 1.00 beta 8";
+    steps.push_back({call, g_setup.statusLabel.text, g_setup.progressBar.percent,
+                     KeyExists("Software\\ZAV\\ZAV 1.00 beta 8\\Directories"), DirectoryExists(group)});
+}
+
+using FileOperationFn = int(WINAPI*)(LPSHFILEOPSTRUCTA);
+FileOperationFn realFileOperation = nullptr;
+int WINAPI NotingFileOperation(LPSHFILEOPSTRUCTA operation)
+{
+    // Each operand is one path closed by two NULs.
+    auto operand = [](const char* list) {
+        if (!list) return std::string("null");
+        std::string path = list;
+        return list[path.size() + 1] == '\0' ? path : path + " (not double-NUL)";
+    };
+    Note("op " + std::to_string(operation->wFunc) + " " + operand(operation->pFrom) + " > " +
+         operand(operation->pTo) + " flags " + std::to_string(operation->fFlags) +
+         (operation->hwnd == g_setup.mainWindow ? " owned" : operation->hwnd ? " other" : " unowned") +
+         (operation->hNameMappings || operation->lpszProgressTitle ? " dirty" : ""));
+    return realFileOperation(operation);
+}
+
+using DeleteFileFn = BOOL(WINAPI*)(LPCSTR);
+DeleteFileFn realDeleteFile = nullptr;
+BOOL WINAPI NotingDeleteFile(LPCSTR path)
+{
+    Note(std::string("delete ") + path);
+    return realDeleteFile(path);
+}
+
+HMODULE WINAPI NotingLoadLibrary(LPCSTR path)
+{
+    if (path && lstrcmpiA(path, g_setup.unzipLibraryPath) == 0) Note(std::string("load ") + path);
+    return realLoadLibrary(path);
+}
+
+HINSTANCE WINAPI NotingShellExecute(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory,
+                                    INT show)
+{
+    Note(std::string("open ") + file);
+    return RecordingShellExecute(owner, verb, file, parameters, directory, show);
+}
+
+} // namespace
+
+TEST_F(InstallSequenceTest, StepsRunInTheirOrderBetweenTheProgressTexts)
+{
+    std::string previous = MakeTempFolder("previous");
+    CreateDirectoryA((previous + "\\UserSettings").c_str(), nullptr);
+    RecordVersion("ZAV 0.99", true, previous.c_str());
+    Wizard wizard;
+    EnterWizardFromMaintenance();
+    SendMessageA(g_setup.previousConfigList, LB_SETCURSEL, 1, 0);
+    SendCommand(g_setup.pageWindows[WelcomePageIndex], 4, g_setup.previousConfigList);
+    ASSERT_STREQ(g_setup.selectedVersionName, "ZAV 0.99");
+    Prepare(/*shortcuts*/ true, /*run*/ true, /*readme*/ false);
+    steps.clear();
+    ImportHook fileOperation("shell32.dll", "SHFileOperationA", reinterpret_cast<void*>(&NotingFileOperation));
+    ImportHook deleteFile("kernel32.dll", "DeleteFileA", reinterpret_cast<void*>(&NotingDeleteFile));
+    ImportHook loadLibrary("kernel32.dll", "LoadLibraryA", reinterpret_cast<void*>(&NotingLoadLibrary));
+    ImportHook shellExecute("shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(&NotingShellExecute));
+    ASSERT_TRUE(fileOperation.Installed() && deleteFile.Installed() && loadLibrary.Installed());
+    realFileOperation = reinterpret_cast<FileOperationFn>(fileOperation.Original());
+    realDeleteFile = reinterpret_cast<DeleteFileFn>(deleteFile.Original());
+    realLoadLibrary = reinterpret_cast<LoadLibraryFn>(loadLibrary.Original());
+
+    PressInstall();
+
+    std::string staging = SpecialFolder(CSIDL_TEMPLATES);
+    const Step expected[] = {
+        {"load " + staging + "\\UnzDll.dll", "Extracting files ..", 20, false, false},
+        {"op 2 " + staging + "\\ZAV 1.00 beta 8 > " + base_ + " flags 20 owned", "Copying files ..", 40, false, false},
+        {"delete " + staging + "\\zav.zip", "Creating components ..", 80, true, true},
+        {"delete " + staging + "\\UnzDll.dll", "Creating components ..", 80, true, true},
+        {"op 3 " + staging + "\\ZAV 1.00 beta 8 > null flags 1044 unowned", "Creating components ..", 80, true, true},
+        {"op 2 " + previous + "\\UserSettings > " + programDir_ + " flags 1044 unowned", "Finished", 100, true, true},
+        {"open " + programDir_ + "\\Zav.exe", "Finished", 100, true, true},
+    };
+    ASSERT_EQ(steps.size(), std::size(expected));
+    for (size_t i = 0; i < steps.size(); ++i) {
+        SCOPED_TRACE(expected[i].call);
+        EXPECT_EQ(steps[i].call, expected[i].call);
+        EXPECT_EQ(steps[i].status, expected[i].status);
+        EXPECT_EQ(steps[i].percent, expected[i].percent);
+        EXPECT_EQ(steps[i].recorded, expected[i].recorded);
+        EXPECT_EQ(steps[i].grouped, expected[i].grouped);
+    }
+    // The program group step left the Programs folder current for the started product.
+    EXPECT_EQ(Lower(CurrentDirectory()), Lower(SpecialFolder(CSIDL_PROGRAMS)));
+    ExpectSetupEnded();
+    RemoveTree(previous);
+}
+
 TEST_F(InstallSequenceTest, FinishingChoicesDecideBetweenProductMessageAndReadme)
 {
     struct Case {
