@@ -156,7 +156,7 @@ protected:
 
 } // namespace
 
-TEST_F(InstallSequenceTest, InstallsRecordsCleansUpAndStartsTheProduct)
+TEST_F(InstallSequenceTest, InstallsCleansUpAndStartsTheProduct)
 {
     Wizard wizard;
     MessageBoxAnswerer answerer(IDOK);
@@ -168,17 +168,9 @@ TEST_F(InstallSequenceTest, InstallsRecordsCleansUpAndStartsTheProduct)
 
     EXPECT_EQ(ReadTree(programDir_), ExpectedProductTree());
     EXPECT_STREQ(g_setup.programDir, programDir_.c_str());
-
     std::string value;
-    std::uint32_t number = 0;
     EXPECT_TRUE(ReadString(DirectoriesKey, "Program Path", value));
     EXPECT_EQ(value, programDir_);
-    EXPECT_TRUE(ReadString(DirectoriesKey, "Prev Cfg", value));
-    EXPECT_EQ(value, "no");
-    EXPECT_TRUE(ReadDword(DirectoriesKey, "Version", number));
-    EXPECT_EQ(number, 1014u);
-    EXPECT_TRUE(ReadDword(DirectoriesKey, "ShowReadme", number));
-    EXPECT_EQ(number, 1u);
 
     for (const char* staged : {"UnzDll.dll", "zav.zip", "ZAV 1.00 beta 8"})
         EXPECT_EQ(GetFileAttributesA(Templates(staged).c_str()), INVALID_FILE_ATTRIBUTES) << staged;
@@ -365,64 +357,6 @@ TEST_F(InstallSequenceTest, FinishingChoicesDecideBetweenProductMessageAndReadme
     }
 }
 
-TEST_F(InstallSequenceTest, ChosenPreviousConfigurationHandsItsUserSettingsOver)
-{
-    std::string previous = MakeTempFolder("previous");
-    CreateDirectoryA((previous + "\\UserSettings").c_str(), nullptr);
-    CreateDirectoryA((previous + "\\UserSettings\\Mine").c_str(), nullptr);
-    WriteFile(previous + "\\UserSettings\\profiles.ini", "[profiles]\nlast=mine\n");
-    WriteFile(previous + "\\UserSettings\\Mine\\notes.txt", "kept across versions");
-    std::string withoutSettings = MakeTempFolder("nosettings");
-
-    struct Case {
-        const char* version;
-        const char* programPath;  // nullptr: no readable "Program Path"
-        bool carried;
-    };
-    const Case cases[] = {
-        {"ZAV 0.99", previous.c_str(), true},
-        {"ZAV 0.98", nullptr, false},
-        {"ZAV 0.97", withoutSettings.c_str(), false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.version);
-        Clean();
-        RemoveTree(programDir_);
-        RecordVersion(c.version, true, c.programPath);
-        Wizard wizard;
-        MessageBoxAnswerer answerer(IDOK);
-        ImportHook shellExecute("shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(&RecordingShellExecute));
-
-        // Chosen in the welcome page's list as the user would.
-        EnterWizardFromMaintenance();  // what the maintenance page's "Install" does
-        std::vector<std::string> rows = ListRows(g_setup.previousConfigList);
-        auto row = std::find(rows.begin(), rows.end(), c.version);
-        ASSERT_NE(row, rows.end());
-        SendMessageA(g_setup.previousConfigList, LB_SETCURSEL, row - rows.begin(), 0);
-        SendMessageA(g_setup.pageWindows[WelcomePageIndex], WM_COMMAND, MAKEWPARAM(4, LBN_SELCHANGE),
-                     reinterpret_cast<LPARAM>(g_setup.previousConfigList));
-        ASSERT_STREQ(g_setup.selectedVersionName, c.version);
-        Prepare(false, true, false);
-
-        PressInstall();
-
-        std::map<std::string, std::string> expected = ExpectedProductTree();
-        if (c.carried) {
-            expected["UserSettings\\profiles.ini"] = "[profiles]\nlast=mine\n";
-            expected["UserSettings\\Mine"] = TreeFolderMark;
-            expected["UserSettings\\Mine\\notes.txt"] = "kept across versions";
-        }
-        EXPECT_EQ(ReadTree(programDir_), expected);
-        std::string prevCfg;
-        EXPECT_TRUE(ReadString(DirectoriesKey, "Prev Cfg", prevCfg));
-        EXPECT_EQ(prevCfg, c.version);
-        EXPECT_TRUE(answerer.Calls().empty()) << "nothing is reported";
-        ExpectSetupEnded();
-    }
-    RemoveTree(previous);
-    RemoveTree(withoutSettings);
-}
-
 TEST_F(InstallSequenceTest, FailedStepsLeaveTheWizardReadyAndASecondInstallCompletes)
 {
     struct Case {
@@ -444,11 +378,7 @@ TEST_F(InstallSequenceTest, FailedStepsLeaveTheWizardReadyAndASecondInstallCompl
         MessageBoxAnswerer answerer(IDOK);
         ImportHook shellExecute("shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(&RecordingShellExecute));
         // The shell may explain a failed copy in a dialog of its own; a user closes it.
-        int shellDialogs = 0;
-        DialogWatcher closer([&](HWND dialog) {
-            ++shellDialogs;
-            PostMessageA(dialog, WM_CLOSE, 0, 0);
-        });
+        DialogWatcher closer([](HWND dialog) { PostMessageA(dialog, WM_CLOSE, 0, 0); });
         Prepare(false, true, false);
 
         {
@@ -496,7 +426,6 @@ TEST_F(InstallSequenceTest, FailedStepsLeaveTheWizardReadyAndASecondInstallCompl
         EXPECT_EQ(ReadTree(programDir_), ExpectedProductTree());
         EXPECT_EQ(opens.size(), 1u);
         ExpectSetupEnded();
-        (void)shellDialogs;
     }
 }
 
@@ -511,21 +440,4 @@ TEST_F(InstallSequenceTest, ADestinationTooDeepForTheProgramFolderStagesNothing)
 
     ExpectReadyForAnotherTry();
     EXPECT_FALSE(FileExists(Templates("zav.zip")));
-}
-
-TEST_F(InstallSequenceTest, InstallingOverAnInstallationReplacesItsFilesAndKeepsOthers)
-{
-    CreateDirectoryA(programDir_.c_str(), nullptr);
-    WriteFile(programDir_ + "\\whatsnew.txt", "an older readme");
-    WriteFile(programDir_ + "\\notes of the user.txt", "mine");
-    Wizard wizard;
-    ImportHook shellExecute("shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(&RecordingShellExecute));
-    Prepare(false, true, false);
-
-    PressInstall();
-
-    std::map<std::string, std::string> expected = ExpectedProductTree();
-    expected["notes of the user.txt"] = "mine";
-    EXPECT_EQ(ReadTree(programDir_), expected);
-    ExpectSetupEnded();
 }
