@@ -1,6 +1,15 @@
-// The maintenance page, window class "installprev".
+// The maintenance page, window class "installprev": shown in front of the wizard while
+// versions are recorded, to remove any of them or go on to install.
 #pragma once
 
 #include <windows.h>
+
+constexpr int RemoveButtonId = 5;
+constexpr int MaintenanceInstallButtonId = 6;
+constexpr int InstalledListId = 7;
+
+constexpr const char MaintenanceInstallText[] = "Install or upgrade zav version.";
+constexpr const char MaintenanceRemoveText[] = "Remove any of zav version.";
+constexpr const char RemovedMessageText[] = "Program has been successfully removed!";
 
 LRESULT CALLBACK MaintenancePageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam);

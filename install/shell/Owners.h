@@ -173,6 +173,24 @@ private:
     HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
 
+// Directory search from FindFirstFile; INVALID_HANDLE_VALUE when empty.
+class FindSearch {
+public:
+    explicit FindSearch(HANDLE search) : search_(search) {}
+    ~FindSearch()
+    {
+        if (Valid()) FindClose(search_);
+    }
+    FindSearch(const FindSearch&) = delete;
+    FindSearch& operator=(const FindSearch&) = delete;
+
+    HANDLE Get() const { return search_; }
+    bool Valid() const { return search_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE search_;
+};
+
 // Module from LoadLibrary.
 class Library {
 public:

@@ -114,14 +114,26 @@ TEST_F(NavigationTest, CancelAnsweredYesTearsDownAndEndsTheLoop)
     EXPECT_TRUE(QuitPosted());
 }
 
-TEST_F(NavigationTest, NextOnTheProgressPageStaysThereWhenNothingIsInstalled)
+TEST_F(NavigationTest, NextOnTheProgressPageRunsTheInstallation)
 {
+    std::string destination = MakeTempFolder("navigation");
     Wizard wizard;
     g_setup.licenseAccepted = true;
     Press(NextButtonId);
     Press(NextButtonId);
     Press(NextButtonId);
-    Press(NextButtonId);  // "Install" before the installation exists: nothing happens
     ExpectState(3, true, true, "Install");
-    EXPECT_TRUE(IsWindow(g_setup.mainWindow));
+    // Into a folder of this test, with nothing to start or open at the end.
+    lstrcpynA(g_setup.installBaseDir, destination.c_str(), sizeof g_setup.installBaseDir);
+    g_setup.wantDesktopShortcut = g_setup.wantStartMenuShortcut = g_setup.wantProgramGroup = false;
+    g_setup.runAfterInstall = g_setup.viewReadme = false;
+
+    MessageBoxAnswerer answerer(IDOK);
+    Press(NextButtonId);
+
+    ASSERT_EQ(answerer.Calls().size(), 1u);
+    EXPECT_EQ(answerer.Calls()[0].text, "Program was successfully installed!");
+    EXPECT_TRUE(DirectoryExists(destination + "\\ZAV 1.00 beta 8"));
+    EXPECT_TRUE(QuitPosted());
+    RemoveTree(destination);
 }

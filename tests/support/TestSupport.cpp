@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 #include "resources/resource.h"
 #include "shell/MainWindow.h"
@@ -353,6 +354,94 @@ bool ReadDword(const std::string& keyPath, const char* value, std::uint32_t& out
     if (result != ERROR_SUCCESS || type != REG_DWORD || size != 4) return false;
     out = data;
     return true;
+}
+
+// --- Stand-in shell folders ----------------------------------------------------------------
+
+namespace {
+
+constexpr const char UserShellFoldersKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+
+} // namespace
+
+StandInShellFolders::StandInShellFolders(const std::string& root)
+    : desktop(root + "\\Desktop"), startMenu(root + "\\Start Menu"), programs(startMenu + "\\Programs")
+{
+    CreateDirectoryA(root.c_str(), nullptr);
+    const std::pair<const char*, const std::string*> redirects[] = {
+        {"Desktop", &desktop}, {"Start Menu", &startMenu}, {"Programs", &programs}};
+    HKEY key = nullptr;
+    RegCreateKeyExA(HKEY_CURRENT_USER, UserShellFoldersKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                    nullptr);
+    for (const auto& redirect : redirects) {
+        CreateDirectoryA(redirect.second->c_str(), nullptr);
+        Saved saved{redirect.first, 0, std::string(), false};
+        char data[1024];
+        DWORD size = sizeof data;
+        if (RegQueryValueExA(key, redirect.first, nullptr, &saved.type, reinterpret_cast<BYTE*>(data),
+                             &size) == ERROR_SUCCESS) {
+            saved.present = true;
+            saved.data.assign(data, size);
+        }
+        saved_.push_back(saved);
+        RegSetValueExA(key, redirect.first, 0, REG_EXPAND_SZ,
+                       reinterpret_cast<const BYTE*>(redirect.second->c_str()),
+                       static_cast<DWORD>(redirect.second->size() + 1));
+    }
+    RegCloseKey(key);
+}
+
+StandInShellFolders::~StandInShellFolders()
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, UserShellFoldersKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return;
+    for (const Saved& saved : saved_) {
+        if (saved.present)
+            RegSetValueExA(key, saved.value, 0, saved.type, reinterpret_cast<const BYTE*>(saved.data.data()),
+                           static_cast<DWORD>(saved.data.size()));
+        else
+            RegDeleteValueA(key, saved.value);
+    }
+    RegCloseKey(key);
+}
+
+StandInInstallations::StandInInstallations()
+    : root(MakeTempFolder("installations")), folders(root + "\\Profile")
+{
+    CreateDirectoryA((root + "\\Base").c_str(), nullptr);
+}
+
+StandInInstallations::~StandInInstallations() { RemoveTree(root); }
+
+std::string StandInInstallations::ProgramDir(const std::string& name) const { return root + "\\Base\\" + name; }
+
+std::string StandInInstallations::DesktopLink(const std::string& name) const
+{
+    return folders.desktop + "\\" + name + ".lnk";
+}
+
+void StandInInstallations::Install(const std::string& name) const
+{
+    std::string programDir = ProgramDir(name);
+    CreateDirectoryA(programDir.c_str(), nullptr);
+    WriteFile(programDir + "\\Zav.exe", "stand-in program");
+    CreateDirectoryA((programDir + "\\UserSettings").c_str(), nullptr);
+    WriteFile(programDir + "\\UserSettings\\settings.ini", "[zav]");
+    WriteFile(DesktopLink(name), "link");
+    WriteFile(folders.startMenu + "\\" + name + ".lnk", "link");
+    std::string group = folders.programs + "\\" + name;
+    CreateDirectoryA(group.c_str(), nullptr);
+    WriteFile(group + "\\" + name + ".lnk", "link");
+    RecordVersion(name, true, programDir.c_str());
+}
+
+int StandInInstallations::Left(const std::string& name) const
+{
+    return DirectoryExists(ProgramDir(name)) + FileExists(DesktopLink(name)) +
+           FileExists(folders.startMenu + "\\" + name + ".lnk") +
+           DirectoryExists(folders.programs + "\\" + name) + KeyExists("Software\\ZAV\\" + name);
 }
 
 // --- Pixels --------------------------------------------------------------------------------

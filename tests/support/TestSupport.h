@@ -103,6 +103,51 @@ bool KeyExists(const std::string& path);
 bool ReadString(const std::string& keyPath, const char* value, std::string& out, DWORD* byteCount = nullptr);
 bool ReadDword(const std::string& keyPath, const char* value, std::uint32_t& out);
 
+// While alive, the current user's Desktop, Start menu and Programs folders (as
+// SHGetFolderPathA reports them) are stand-ins created inside `root`, so that tests can make
+// and delete shortcuts without touching the prefix's own folders. Restores the settings.
+class StandInShellFolders {
+public:
+    explicit StandInShellFolders(const std::string& root);
+    ~StandInShellFolders();
+    StandInShellFolders(const StandInShellFolders&) = delete;
+    StandInShellFolders& operator=(const StandInShellFolders&) = delete;
+
+    std::string desktop;
+    std::string startMenu;
+    std::string programs;
+
+private:
+    struct Saved {
+        const char* value;
+        DWORD type;
+        std::string data;
+        bool present;
+    };
+    std::vector<Saved> saved_;
+};
+
+// A throwaway tree with stand-in shell folders and recorded stand-in installations in it.
+class StandInInstallations {
+public:
+    StandInInstallations();
+    ~StandInInstallations();  // restores the shell folders and deletes the tree
+    StandInInstallations(const StandInInstallations&) = delete;
+    StandInInstallations& operator=(const StandInInstallations&) = delete;
+
+    std::string ProgramDir(const std::string& name) const;
+    std::string DesktopLink(const std::string& name) const;
+    // Lays out what an installation of `name` leaves behind: the program folder (a file and a
+    // subfolder with a file), "<name>.lnk" on the desktop and in the Start menu, the program
+    // group with a shortcut in it, and the registry record naming the program folder.
+    void Install(const std::string& name) const;
+    // How many of those five things (folder, two shortcuts, group, record key) are left.
+    int Left(const std::string& name) const;
+
+    const std::string root;
+    const StandInShellFolders folders;
+};
+
 // The client area of a window as drawn on screen, as 0x00RRGGBB pixels.
 class Pixels {
 public:

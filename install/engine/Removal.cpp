@@ -1,0 +1,244 @@
+#include "engine/Removal.h"
+
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <cstring>
+
+#include "registry/Registry.h"
+#include "shell/SetupState.h"
+#include "shell/Text.h"
+
+namespace {
+
+// Outright deletion (no Recycle Bin), no questions; the shell may still report an error.
+constexpr FILEOP_FLAGS DeleteFlags = FOF_SILENT | FOF_NOCONFIRMATION;
+constexpr const char LinkPathFormat[] = "%s\\%s.lnk";
+constexpr const char RecordKeyFormat[] = "%s\\%s\\Directories";
+
+// Folders that a removal never deletes, nor any folder that contains one of them: a path
+// read from the registry is only as trustworthy as whoever wrote it.
+constexpr int ProtectedFolderIds[] = {
+    CSIDL_DESKTOPDIRECTORY, CSIDL_STARTMENU, CSIDL_PROGRAMS, CSIDL_STARTUP,
+    CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_COMMON_STARTMENU, CSIDL_COMMON_PROGRAMS, CSIDL_COMMON_STARTUP,
+    CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILESX86, CSIDL_PROGRAM_FILES_COMMON, CSIDL_PROGRAM_FILES_COMMONX86,
+    CSIDL_WINDOWS, CSIDL_SYSTEM, CSIDL_SYSTEMX86,
+    CSIDL_PROFILE, CSIDL_PERSONAL, CSIDL_APPDATA, CSIDL_LOCAL_APPDATA, CSIDL_COMMON_APPDATA, CSIDL_TEMPLATES,
+};
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// "X:\..." or "\\server\...": anything else would be resolved against the current
+// directory or names a device.
+bool IsFullPath(const char* path)
+{
+    if (IsAsciiLetter(path[0]) && path[1] == ':' && IsSeparator(path[2])) return true;
+    return IsSeparator(path[0]) && IsSeparator(path[1]) && path[2] != '\0' && path[2] != '?' &&
+           path[2] != '.' && !IsSeparator(path[2]);
+}
+
+// Wildcards would widen a deletion; a colon past the drive names a stream or a device.
+bool HasForbiddenCharacter(const char* path)
+{
+    for (const char* c = path; *c; ++c) {
+        unsigned char ch = static_cast<unsigned char>(*c);
+        if (ch < 0x20 || std::strchr("*?\"<>|", ch)) return true;
+        if (ch == ':' && c != path + 1) return true;
+    }
+    return false;
+}
+
+// Length of "C:\" or "\\server\share\" at the start of a full path; 0 for an incomplete
+// network root.
+std::size_t RootLength(const char* full)
+{
+    if (full[0] == '\0' || full[1] == '\0') return 0;
+    if (full[1] == ':') return 3;
+    const char* serverEnd = std::strchr(full + 2, '\\');
+    if (!serverEnd || serverEnd == full + 2) return 0;
+    const char* shareEnd = std::strchr(serverEnd + 1, '\\');
+    if (!shareEnd || shareEnd == serverEnd + 1) return 0;
+    return static_cast<std::size_t>(shareEnd - full) + 1;
+}
+
+// Full, long-named form without a trailing backslash (a root keeps its own), so that two
+// spellings of one folder compare equal. False when it does not fit.
+bool ResolveFolder(const char* path, char (&resolved)[MAX_PATH])
+{
+    char full[MAX_PATH];
+    DWORD length = GetFullPathNameA(path, MAX_PATH, full, nullptr);
+    if (length == 0 || length >= MAX_PATH) return false;
+    DWORD longLength = GetLongPathNameA(full, resolved, MAX_PATH);
+    if (longLength == 0 || longLength >= MAX_PATH) text::Copy(resolved, full);
+    std::size_t end = std::strlen(resolved);
+    std::size_t root = RootLength(resolved);
+    while (end > root && end > 0 && resolved[end - 1] == '\\') --end;
+    resolved[end] = '\0';
+    return true;
+}
+
+bool SameTextIgnoringCase(const char* a, const char* b, std::size_t length)
+{
+    return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a, static_cast<int>(length), b,
+                          static_cast<int>(length)) == CSTR_EQUAL;
+}
+
+// True when `folder` is `other` or one of the folders above it.
+bool IsSameOrAbove(const char* folder, const char* other)
+{
+    std::size_t length = std::strlen(folder);
+    std::size_t otherLength = std::strlen(other);
+    if (length == 0 || otherLength < length) return false;
+    if (otherLength > length && other[length] != '\\' && folder[length - 1] != '\\') return false;
+    return SameTextIgnoringCase(folder, other, length);
+}
+
+// The path has a name below its root, and no name that the file system would quietly
+// shorten (trailing dots and spaces are dropped, turning one name into another).
+bool HasCleanNamesBelowRoot(const char* resolved)
+{
+    std::size_t root = RootLength(resolved);
+    std::size_t length = std::strlen(resolved);
+    if (root == 0 || length <= root) return false;
+    for (std::size_t i = root; i <= length; ++i) {
+        bool nameEnds = i == length || resolved[i] == '\\';
+        if (!nameEnds) continue;
+        if (i == root || resolved[i - 1] == '\\') return false;  // empty name
+        if (resolved[i - 1] == '.' || resolved[i - 1] == ' ') return false;
+    }
+    return true;
+}
+
+bool SpecialFolder(int csidl, char (&folder)[MAX_PATH])
+{
+    folder[0] = '\0';
+    HRESULT result = SHGetFolderPathA(g_setup.mainWindow, csidl, nullptr, SHGFP_TYPE_CURRENT, folder);
+    return SUCCEEDED(result) && folder[0] != '\0';
+}
+
+bool TouchesProtectedFolder(const char* resolved)
+{
+    char folder[MAX_PATH];
+    char protectedFolder[MAX_PATH];
+    for (int id : ProtectedFolderIds) {
+        if (!SpecialFolder(id, folder) || !ResolveFolder(folder, protectedFolder)) continue;
+        if (IsSameOrAbove(resolved, protectedFolder)) return true;
+        // Nothing of ours lives inside the system's own folder.
+        if (id == CSIDL_WINDOWS && IsSameOrAbove(protectedFolder, resolved)) return true;
+    }
+    DWORD length = GetTempPathA(MAX_PATH, folder);
+    if (length > 0 && length < MAX_PATH && ResolveFolder(folder, protectedFolder) &&
+        IsSameOrAbove(resolved, protectedFolder))
+        return true;
+    return false;
+}
+
+// Everything one removal deletes, worked out and checked before anything is touched; an
+// empty path means there is nothing of that kind to delete.
+struct RemovalPlan {
+    char programFolder[MAX_PATH + 1];  // followed by a second NUL for the shell
+    char desktopLink[MAX_PATH];
+    char startMenuLink[MAX_PATH];
+    char programGroup[MAX_PATH + 1];   // followed by a second NUL for the shell
+};
+
+bool PlanLink(int csidl, const char* name, char (&link)[MAX_PATH])
+{
+    char folder[MAX_PATH];
+    if (!SpecialFolder(csidl, folder)) return true;  // no such folder, so no shortcut in it
+    return text::Format(link, LinkPathFormat, folder, name);
+}
+
+bool PlanFolder(const char* path, char (&operand)[MAX_PATH + 1])
+{
+    char resolved[MAX_PATH];
+    return IsSafeFolderToDelete(path, resolved) && text::DoubleNulTerminated(operand, resolved);
+}
+
+bool PlanRemoval(RemovalPlan& plan)
+{
+    const char* name = g_setup.selectedVersionName;
+    if (!IsUsableVersionName(name)) return false;
+
+    // Without a recorded path there is no folder to delete; a recorded one must be safe.
+    if (ReadInstalledProgramPath() == 0 && !PlanFolder(g_setup.programDir, plan.programFolder))
+        return false;
+    if (!PlanLink(CSIDL_DESKTOPDIRECTORY, name, plan.desktopLink)) return false;
+    if (!PlanLink(CSIDL_STARTMENU, name, plan.startMenuLink)) return false;
+
+    char group[MAX_PATH];
+    if (SpecialFolder(CSIDL_PROGRAMS, group)) {
+        if (!text::AppendPath(group, name)) return false;
+        if (!PlanFolder(group, plan.programGroup)) return false;
+    }
+    return true;
+}
+
+// The shell's result: 0 when the folder is gone.
+int DeleteFolder(const char* doubleNulPath)
+{
+    SHFILEOPSTRUCTA operation{};
+    operation.hwnd = g_setup.mainWindow;
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = doubleNulPath;
+    operation.pTo = nullptr;
+    operation.fFlags = DeleteFlags;
+    return SHFileOperationA(&operation);
+}
+
+bool IsPresent(const char* path) { return path[0] != '\0' && PathFileExistsA(path); }
+
+} // namespace
+
+bool IsUsableVersionName(const char* name)
+{
+    if (!name) return false;
+    std::size_t length = text::Length(name, PathCapacity);
+    if (length == 0 || length == PathCapacity) return false;
+    // Its record's key path bounds every other path made from the name.
+    char recordKey[PathCapacity];
+    if (!text::Format(recordKey, RecordKeyFormat, ProductKeyPath, name)) return false;
+    if (std::strstr(name, "..")) return false;
+    if (name[length - 1] == '.' || name[length - 1] == ' ') return false;
+    for (const char* c = name; *c; ++c) {
+        unsigned char ch = static_cast<unsigned char>(*c);
+        if (ch < 0x20 || std::strchr("\\/:*?\"<>|", ch)) return false;
+    }
+    return true;
+}
+
+bool IsSafeFolderToDelete(const char* path, char (&resolved)[MAX_PATH])
+{
+    resolved[0] = '\0';
+    if (!path || !IsFullPath(path) || HasForbiddenCharacter(path)) return false;
+    char candidate[MAX_PATH];
+    if (!ResolveFolder(path, candidate)) return false;
+    if (!IsFullPath(candidate) || !HasCleanNamesBelowRoot(candidate)) return false;
+    if (TouchesProtectedFolder(candidate)) return false;
+    // Only a real folder is deleted whole; a link to a folder elsewhere is not followed.
+    DWORD attributes = GetFileAttributesA(candidate);
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)))
+        return false;
+    return text::Copy(resolved, candidate);
+}
+
+bool RemoveInstalledVersion()
+{
+    RemovalPlan plan{};
+    if (!PlanRemoval(plan)) return false;
+
+    bool ok = true;
+    if (IsPresent(plan.programFolder) && DeleteFolder(plan.programFolder) != 0) return false;
+    if (IsPresent(plan.desktopLink) && !DeleteFileA(plan.desktopLink)) ok = false;
+    if (IsPresent(plan.startMenuLink) && !DeleteFileA(plan.startMenuLink)) ok = false;
+    if (IsPresent(plan.programGroup) && DeleteFolder(plan.programGroup) != 0) return false;
+    if (!ok) return false;
+
+    DeleteVersionKey();
+    DeleteProductKey();
+    // The record is gone exactly when its program path can no longer be read.
+    return ReadInstalledProgramPath() != 0;
+}

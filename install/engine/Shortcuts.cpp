@@ -1,0 +1,97 @@
+#include "engine/Shortcuts.h"
+
+#include <objbase.h>
+#include <shlobj.h>
+
+#include "shell/Owners.h"
+#include "shell/SetupState.h"
+#include "shell/Text.h"
+
+namespace {
+
+constexpr const char SingleLinkFormat[] = "%s\\%s.lnk";
+constexpr const char GroupLinkFormat[] = "%s\\%s\\%s.lnk";
+
+// Captions and targets of the program group, in the order they are made.
+struct GroupShortcut {
+    const char* caption;
+    const char* target;
+};
+constexpr GroupShortcut GroupShortcuts[] = {
+    {ProductVersionName, LauncherFileName},
+    {"Visit ZAV Web site", WebLinkFileName},
+    {"Vhat's new", ReadmeFileName},
+    {"History", HistoryFileName},
+    {"Manual", ManualFileName},
+};
+
+// IPersistFile::Save takes the path in a buffer of the platform's path size.
+constexpr int WideLinkCapacity = MAX_PATH;
+
+void AskForFolder(int csidl)
+{
+    // The result is not tested: a folder the shell cannot name leaves folderPath as it was.
+    SHGetFolderPathA(g_setup.mainWindow, csidl, nullptr, SHGFP_TYPE_CURRENT, g_setup.folderPath);
+}
+
+void MakeSingleProgramShortcut(int csidl)
+{
+    AskForFolder(csidl);
+    // A cut link path would name another file: skip this link instead.
+    if (!text::Format(g_setup.linkPath, SingleLinkFormat, g_setup.folderPath, ProductVersionName))
+        return;
+    MakeProgramShortcut(LauncherFileName);
+}
+
+} // namespace
+
+HRESULT CreateShortcut(const char* target, const char* linkFile, const char* description)
+{
+    ComPtr<IShellLinkA> link;
+    HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                      IID_IShellLinkA, link.PutVoid());
+    if (FAILED(result)) return result;
+    link->SetPath(target);
+    link->SetDescription(description);
+
+    ComPtr<IPersistFile> file;
+    result = link->QueryInterface(IID_IPersistFile, file.PutVoid());
+    if (FAILED(result)) return result;
+
+    wchar_t widePath[WideLinkCapacity];
+    if (MultiByteToWideChar(CP_ACP, 0, linkFile, -1, widePath, WideLinkCapacity) == 0)
+        return HRESULT_FROM_WIN32(GetLastError());
+    return file->Save(widePath, TRUE);
+}
+
+HRESULT MakeProgramShortcut(const char* targetFileName)
+{
+    if (!text::Copy(g_setup.scratchPath, g_setup.programDir) ||
+        !text::AppendPath(g_setup.scratchPath, targetFileName))
+        return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+    return CreateShortcut(g_setup.scratchPath, g_setup.linkPath, g_setup.programDir);
+}
+
+void MakeDesktopShortcut()
+{
+    MakeSingleProgramShortcut(CSIDL_DESKTOPDIRECTORY);
+}
+
+void MakeStartMenuShortcut()
+{
+    MakeSingleProgramShortcut(CSIDL_STARTMENU);
+}
+
+void MakeProgramGroup()
+{
+    AskForFolder(CSIDL_PROGRAMS);
+    SetCurrentDirectoryA(g_setup.folderPath);
+    // Relative to the Programs folder just made current; an existing group is simply used.
+    CreateDirectoryA(ProductVersionName, nullptr);
+    for (const GroupShortcut& shortcut : GroupShortcuts) {
+        if (!text::Format(g_setup.linkPath, GroupLinkFormat, g_setup.folderPath,
+                          ProductVersionName, shortcut.caption))
+            continue;
+        MakeProgramShortcut(shortcut.target);
+    }
+}

@@ -1,0 +1,363 @@
+// The real setup.exe, run as its own process in the test prefix and driven from outside.
+// Everything an installation leaves (program folder, links, group, registry record, staged
+// files, started programs) is removed before and after every test, so the shared prefix
+// is as it was for the tests that follow.
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "SetupDriver.h"
+#include "support/InstallSupport.h"
+#include "support/TestSupport.h"
+
+using namespace testing_support;
+
+namespace {
+
+constexpr DWORD InstallTimeoutMs = 60000;
+const std::string DirectoriesKey = "Software\\ZAV\\ZAV 1.00 beta 8\\Directories";
+
+std::string ProgramDir() { return SpecialFolder(CSIDL_PROGRAM_FILES) + "\\ZAV 1.00 beta 8"; }
+
+// While alive, text files open in our recorder, which writes down each file it is given.
+// The association the prefix had (if any) is put back afterwards.
+class RecordedTextOpens {
+public:
+    explicit RecordedTextOpens(const std::string& log)
+    {
+        hadExtension_ = ReadDefault(".txt", previous_);
+        std::string command = "\"" + BuildPath("tests\\openrecorder.exe") + "\" \"" + log + "\" \"%1\"";
+        WriteDefault(".txt", ClassName);
+        WriteDefault(std::string(ClassName) + "\\shell\\open\\command", command);
+    }
+
+    ~RecordedTextOpens()
+    {
+        SHDeleteKeyA(HKEY_CLASSES_ROOT, ClassName);
+        if (hadExtension_) WriteDefault(".txt", previous_);
+        else SHDeleteKeyA(HKEY_CLASSES_ROOT, ".txt");
+    }
+
+    RecordedTextOpens(const RecordedTextOpens&) = delete;
+    RecordedTextOpens& operator=(const RecordedTextOpens&) = delete;
+
+private:
+    static constexpr char ClassName[] = "ZavTest.RecordedText";
+
+    static bool ReadDefault(const std::string& key, std::string& value)
+    {
+        char buffer[1024] = "";
+        LONG size = sizeof buffer;
+        if (RegQueryValueA(HKEY_CLASSES_ROOT, key.c_str(), buffer, &size) != ERROR_SUCCESS) return false;
+        value = buffer;
+        return true;
+    }
+
+    static void WriteDefault(const std::string& key, const std::string& value)
+    {
+        RegSetValueA(HKEY_CLASSES_ROOT, key.c_str(), REG_SZ, value.c_str(), static_cast<DWORD>(value.size()));
+    }
+
+    bool hadExtension_ = false;
+    std::string previous_;
+};
+
+class InstallEndToEndTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Clean();
+        startDirectory_ = MakeTempFolder("e2e-start");
+        openLog_ = startDirectory_ + "\\opened.txt";
+        textOpens_ = std::make_unique<RecordedTextOpens>(openLog_);
+    }
+
+    void TearDown() override
+    {
+        textOpens_.reset();
+        Clean();
+        RemoveTree(startDirectory_);
+    }
+
+    // The files that were opened as text, after waiting up to timeoutMs for the first one.
+    std::string OpenedTextFiles(DWORD timeoutMs)
+    {
+        for (double deadline = e2e::NowMs() + timeoutMs; !FileExists(openLog_) && e2e::NowMs() < deadline;)
+            Sleep(20);
+        Sleep(100);  // let the recorder finish its line
+        return ReadFile(openLog_);
+    }
+
+    static void Clean()
+    {
+        e2e::TerminateProcesses("Zav.exe");
+        ResetProductKey();
+        RemoveProductShortcuts();
+        RemoveStagedLeftovers();
+        RemoveTree(ProgramDir());
+    }
+
+    // Starts the setup and walks it to the progress page with the given options.
+    void StartAtProgressPage(e2e::SetupDriver& driver, bool shortcuts, bool run, bool readme)
+    {
+        ASSERT_TRUE(driver.Start(BuildPath("setup.exe"), startDirectory_));
+        ASSERT_TRUE(driver.GoToProgressPage());
+        SetOptions(driver, shortcuts, run, readme);
+    }
+
+    static void SetOptions(e2e::SetupDriver& driver, bool shortcuts, bool run, bool readme)
+    {
+        using namespace e2e;
+        for (int id : {ids::StartMenuShortcut, ids::DesktopShortcut, ids::ProgramGroup})
+            ASSERT_TRUE(driver.SetOption(classes::Destination, id, shortcuts)) << id;
+        ASSERT_TRUE(driver.SetOption(classes::Progress, ids::RunAfterInstall, run));
+        ASSERT_TRUE(driver.SetOption(classes::Progress, ids::ViewReadme, readme));
+    }
+
+    // Presses "Install" and expects the setup to end by itself, without a message.
+    static void InstallAndExpectExit(e2e::SetupDriver& driver)
+    {
+        ASSERT_TRUE(driver.StartInstall());
+        e2e::MessageBoxInfo box;
+        ASSERT_EQ(driver.WaitForMessageBoxOrExit(InstallTimeoutMs, box), e2e::WaitResult::Exited)
+            << "unexpected message: " << box.text;
+        DWORD code = 1;
+        ASSERT_TRUE(driver.WaitForExit(0, &code));
+        EXPECT_EQ(code, 0u);
+    }
+
+    // The product started by the setup: its window, and its process checked to be the
+    // installed launcher. Returns the process id (0 when it did not appear).
+    static DWORD StartedProduct()
+    {
+        HWND window = e2e::WaitForTopLevelWindow(0, "ZavMainWindow", "ZAV 1.00 beta 8", 15000);
+        if (!window) return 0;
+        DWORD process = e2e::WindowProcess(window);
+        EXPECT_EQ(Lower(e2e::ProcessImagePath(process)), Lower(ProgramDir() + "\\Zav.exe"));
+        return process;
+    }
+
+    std::string startDirectory_;
+    std::string openLog_;
+    std::unique_ptr<RecordedTextOpens> textOpens_;
+};
+
+struct Link {
+    int csidl;
+    const char* file;
+    const char* target;
+};
+const Link AllLinks[] = {
+    {CSIDL_DESKTOPDIRECTORY, "ZAV 1.00 beta 8.lnk", "Zav.exe"},
+    {CSIDL_STARTMENU, "ZAV 1.00 beta 8.lnk", "Zav.exe"},
+    {CSIDL_PROGRAMS, "ZAV 1.00 beta 8\\ZAV 1.00 beta 8.lnk", "Zav.exe"},
+    {CSIDL_PROGRAMS, "ZAV 1.00 beta 8\\Visit ZAV Web site.lnk", "web.url"},
+    {CSIDL_PROGRAMS, "ZAV 1.00 beta 8\\Vhat's new.lnk", "whatsnew.txt"},
+    {CSIDL_PROGRAMS, "ZAV 1.00 beta 8\\History.lnk", "history.txt"},
+    {CSIDL_PROGRAMS, "ZAV 1.00 beta 8\\Manual.lnk", "manual.txt"},
+};
+
+} // namespace
+
+TEST_F(InstallEndToEndTest, FullInstallationWithEveryOption)
+{
+    e2e::SetupDriver driver;
+    ASSERT_TRUE(driver.Start(BuildPath("setup.exe"), startDirectory_));
+    ASSERT_TRUE(driver.GoToProgressPage());
+    // Every option is on unless the user clears it.
+    for (int id : {e2e::ids::StartMenuShortcut, e2e::ids::DesktopShortcut, e2e::ids::ProgramGroup})
+        EXPECT_TRUE(driver.IsChecked(e2e::classes::Destination, id)) << id;
+    EXPECT_TRUE(driver.IsChecked(e2e::classes::Progress, e2e::ids::RunAfterInstall));
+    EXPECT_TRUE(driver.IsChecked(e2e::classes::Progress, e2e::ids::ViewReadme));
+
+    InstallAndExpectExit(driver);
+
+    EXPECT_EQ(ReadTree(ProgramDir()), ExpectedProductTree());
+
+    for (const Link& link : AllLinks) {
+        std::string file = SpecialFolder(link.csidl) + "\\" + link.file;
+        SCOPED_TRACE(file);
+        ShellLinkContent content;
+        ASSERT_TRUE(ReadShellLink(file, content));
+        EXPECT_EQ(Lower(content.target), Lower(ProgramDir() + "\\" + link.target));
+        EXPECT_EQ(content.description, ProgramDir());
+    }
+
+    std::string text;
+    std::uint32_t number = 0;
+    EXPECT_TRUE(ReadString(DirectoriesKey, "Program Path", text));
+    EXPECT_EQ(text, ProgramDir());
+    EXPECT_TRUE(ReadString(DirectoriesKey, "Prev Cfg", text));
+    EXPECT_EQ(text, "no");
+    EXPECT_TRUE(ReadDword(DirectoriesKey, "Version", number));
+    EXPECT_EQ(number, 1014u);
+    EXPECT_TRUE(ReadDword(DirectoriesKey, "ShowReadme", number));
+    EXPECT_EQ(number, 1u);
+
+    std::string templates = SpecialFolder(CSIDL_TEMPLATES);
+    for (const char* staged : {"UnzDll.dll", "zav.zip", "ZAV 1.00 beta 8"})
+        EXPECT_EQ(GetFileAttributesA((templates + "\\" + staged).c_str()), INVALID_FILE_ATTRIBUTES) << staged;
+
+    // The product runs, started from the Programs folder that the group step made current.
+    DWORD product = StartedProduct();
+    ASSERT_NE(product, 0u);
+    EXPECT_EQ(Lower(e2e::ProcessCurrentDirectory(product)), Lower(SpecialFolder(CSIDL_PROGRAMS)));
+    EXPECT_EQ(OpenedTextFiles(1000), "") << "no readme as well";
+}
+
+TEST_F(InstallEndToEndTest, WithoutRunningTheProductTheSetupReportsSuccess)
+{
+    for (bool readme : {true, false}) {
+        SCOPED_TRACE(readme ? "readme" : "no readme");
+        Clean();
+        DeleteFileA(openLog_.c_str());
+        e2e::SetupDriver driver;
+        StartAtProgressPage(driver, false, /*run*/ false, readme);
+
+        ASSERT_TRUE(driver.StartInstall());
+        e2e::MessageBoxInfo box;
+        ASSERT_EQ(driver.WaitForMessageBoxOrExit(InstallTimeoutMs, box), e2e::WaitResult::MessageBox);
+        EXPECT_EQ(box.text, "Program was successfully installed!");
+        EXPECT_EQ(box.caption, "ZAV 1.00 beta 8");
+        EXPECT_EQ(box.owner, driver.MainWindow());
+        EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
+        EXPECT_TRUE(box.hasIcon);
+        EXPECT_FALSE(FileExists(openLog_)) << "nothing opens before the message is closed";
+
+        ASSERT_TRUE(driver.Answer(box, IDOK));
+        ASSERT_EQ(driver.WaitForMessageBoxOrExit(InstallTimeoutMs, box), e2e::WaitResult::Exited);
+
+        EXPECT_EQ(OpenedTextFiles(readme ? 15000 : 1500), readme ? ProgramDir() + "\\whatsnew.txt\n" : "");
+        EXPECT_TRUE(e2e::FindProcesses("Zav.exe").empty());
+        EXPECT_EQ(ReadTree(ProgramDir()), ExpectedProductTree());
+    }
+}
+
+TEST_F(InstallEndToEndTest, PreviousConfigurationChosenOnTheWelcomePage)
+{
+    std::string previous = MakeTempFolder("previous");
+    CreateDirectoryA((previous + "\\UserSettings").c_str(), nullptr);
+    CreateDirectoryA((previous + "\\UserSettings\\Default").c_str(), nullptr);
+    WriteFile(previous + "\\UserSettings\\Default\\settings.ini", "[view]\nzoom=200\n");
+    WriteFile(previous + "\\UserSettings\\mine.lst", "my own list");
+
+    struct Case {
+        const char* version;
+        const char* programPath;  // nullptr: the record has no readable path
+        bool carried;
+    };
+    const Case cases[] = {
+        {"ZAV 0.99", previous.c_str(), true},
+        {"ZAV 0.98", nullptr, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.version);
+        Clean();
+        RecordVersion(c.version, true, c.programPath);
+        e2e::SetupDriver driver;
+        ASSERT_TRUE(driver.Start(BuildPath("setup.exe"), startDirectory_));
+        ASSERT_TRUE(driver.IsVisible(e2e::classes::Maintenance));
+        ASSERT_TRUE(driver.PressOn(e2e::classes::Maintenance, e2e::ids::MaintenanceInstall));
+        ASSERT_TRUE(driver.ChoosePreviousConfiguration(c.version));
+        EXPECT_FALSE(driver.IsEnabled(driver.Control(e2e::classes::Progress, e2e::ids::RunAfterInstall)));
+        ASSERT_TRUE(driver.GoToProgressPage());
+        SetOptions(driver, false, true, false);
+
+        InstallAndExpectExit(driver);  // no message either way: nothing is reported
+
+        std::map<std::string, std::string> expected = ExpectedProductTree();
+        if (c.carried) {
+            expected["UserSettings\\Default\\settings.ini"] = "[view]\nzoom=200\n";
+            expected["UserSettings\\mine.lst"] = "my own list";
+        }
+        EXPECT_EQ(ReadTree(ProgramDir()), expected);
+        std::string prevCfg;
+        EXPECT_TRUE(ReadString(DirectoriesKey, "Prev Cfg", prevCfg));
+        EXPECT_EQ(prevCfg, c.version);
+        EXPECT_NE(StartedProduct(), 0u);
+    }
+    RemoveTree(previous);
+}
+
+TEST_F(InstallEndToEndTest, WithoutShortcutsNothingIsLinkedAndTheDirectoryStays)
+{
+    // An earlier installation with files of its own is in the way.
+    CreateDirectoryA(ProgramDir().c_str(), nullptr);
+    WriteFile(ProgramDir() + "\\whatsnew.txt", "an older readme");
+    WriteFile(ProgramDir() + "\\my notes.txt", "mine");
+
+    e2e::SetupDriver driver;
+    StartAtProgressPage(driver, false, true, false);
+    InstallAndExpectExit(driver);
+
+    for (const Link& link : AllLinks)
+        EXPECT_FALSE(FileExists(SpecialFolder(link.csidl) + "\\" + link.file)) << link.file;
+    EXPECT_FALSE(DirectoryExists(SpecialFolder(CSIDL_PROGRAMS) + "\\ZAV 1.00 beta 8"));
+    DWORD product = StartedProduct();
+    ASSERT_NE(product, 0u);
+    EXPECT_EQ(Lower(e2e::ProcessCurrentDirectory(product)), Lower(startDirectory_));
+
+    std::map<std::string, std::string> expected = ExpectedProductTree();
+    expected["my notes.txt"] = "mine";
+    EXPECT_EQ(ReadTree(ProgramDir()), expected);
+}
+
+TEST_F(InstallEndToEndTest, AFailedStagingLeavesTheWizardForAnotherTry)
+{
+    // A folder where the library is to be written makes staging fail.
+    std::string blocker = SpecialFolder(CSIDL_TEMPLATES) + "\\UnzDll.dll";
+    ASSERT_TRUE(CreateDirectoryA(blocker.c_str(), nullptr));
+    e2e::SetupDriver driver;
+    StartAtProgressPage(driver, false, true, false);
+
+    // The click returns once the attempt has given up.
+    ASSERT_TRUE(driver.PressMain(e2e::ids::Next));
+    EXPECT_TRUE(driver.Running());
+    EXPECT_TRUE(driver.IsVisible(e2e::classes::Progress));
+    EXPECT_EQ(e2e::WindowText(GetDlgItem(driver.MainWindow(), e2e::ids::Next)), "Install");
+    EXPECT_FALSE(DirectoryExists(ProgramDir()));
+
+    RemoveDirectoryA(blocker.c_str());
+    InstallAndExpectExit(driver);
+    EXPECT_EQ(ReadTree(ProgramDir()), ExpectedProductTree());
+    EXPECT_NE(StartedProduct(), 0u);
+}
+
+TEST_F(InstallEndToEndTest, ConsoleDriverRunsAScenario)
+{
+    std::string output = startDirectory_ + "\\driver.txt";
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE file = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    std::string command = "\"" + BuildPath("tests\\zavdriver.exe") + "\" \"" + BuildPath("setup.exe") +
+                          "\" start to-progress option:startmenu=off option:desktop=off option:group=off"
+                          " option:run=off option:readme=off install answer:ok";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = file;
+    startup.hStdError = file;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process));
+    CloseHandle(file);
+    ASSERT_EQ(WaitForSingleObject(process.hProcess, InstallTimeoutMs), WAIT_OBJECT_0);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+
+    std::string printed = ReadFile(output);
+    EXPECT_EQ(code, 0u) << printed;
+    EXPECT_NE(printed.find("painted_ms "), std::string::npos) << printed;
+    EXPECT_NE(printed.find("box Program was successfully installed!|ZAV 1.00 beta 8"), std::string::npos) << printed;
+    EXPECT_NE(printed.find("exit_code 0"), std::string::npos) << printed;
+    EXPECT_EQ(ReadTree(ProgramDir()), ExpectedProductTree());
+}

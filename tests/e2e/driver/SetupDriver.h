@@ -1,0 +1,126 @@
+// Drives a running setup.exe from another process the way a user would: finds its windows,
+// presses buttons and check boxes by sending the commands their clicks send, reads and
+// answers its message boxes, and waits for it to end. Also finds and ends the programs an
+// installation starts.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+// Command ids of the wizard's controls, as the windows receive them.
+namespace ids {
+constexpr int Back = 1;
+constexpr int Next = 2;
+constexpr int Cancel = 3;
+constexpr int PreviousConfigList = 4;   // welcome page
+constexpr int MaintenanceInstall = 6;   // maintenance page
+constexpr int AcceptLicense = 10;       // license page
+constexpr int DeclineLicense = 11;
+constexpr int StartMenuShortcut = 22;   // destination page
+constexpr int DesktopShortcut = 23;
+constexpr int ProgramGroup = 24;
+constexpr int RunAfterInstall = 31;     // progress page
+constexpr int ViewReadme = 32;
+} // namespace ids
+
+// Window classes of the wizard.
+namespace classes {
+constexpr char Main[] = "INSTALL";
+constexpr char Welcome[] = "installone";
+constexpr char License[] = "installtwo";
+constexpr char Destination[] = "installthree";
+constexpr char Progress[] = "installfour";
+constexpr char Maintenance[] = "installprev";
+} // namespace classes
+
+struct MessageBoxInfo {
+    HWND window = nullptr;
+    HWND owner = nullptr;
+    std::string text;
+    std::string caption;
+    std::vector<int> buttons;  // ids of the visible push buttons
+    bool hasIcon = false;
+};
+
+enum class WaitResult { MessageBox, Exited, TimedOut };
+
+class SetupDriver {
+public:
+    SetupDriver() = default;
+    ~SetupDriver();  // ends the setup if it still runs
+    SetupDriver(const SetupDriver&) = delete;
+    SetupDriver& operator=(const SetupDriver&) = delete;
+
+    // Starts the program in the given current directory (empty: ours) and waits until its
+    // main window is visible and has painted every visible window. False on timeout.
+    bool Start(const std::string& exePath, const std::string& currentDirectory = "",
+               DWORD timeoutMs = 30000);
+
+    HWND MainWindow() const { return main_; }
+    DWORD ProcessId() const { return processInfo_.dwProcessId; }
+    HANDLE Process() const { return processInfo_.hProcess; }
+    bool Running() const;
+
+    // A page of the wizard by its class, and a control on it by its id.
+    HWND Page(const char* className) const;
+    HWND Control(const char* pageClass, int id) const;
+    bool IsVisible(const char* pageClass) const;
+    bool IsChecked(const char* pageClass, int id) const;
+    bool IsEnabled(HWND window) const;
+
+    // Sends the command of a click on the control with the given id to its parent and waits
+    // until the setup has handled it. Not for clicks that open a modal window.
+    bool Press(HWND parent, int id);
+    bool PressMain(int id);  // Back, Next, Cancel
+    bool PressOn(const char* pageClass, int id);
+    // Clicks a check box until it shows the wanted state (each click toggles it once).
+    bool SetOption(const char* pageClass, int id, bool checked);
+    bool ChoosePreviousConfiguration(const std::string& name);
+
+    // Walks from wherever the wizard starts to the progress page, accepting the license.
+    bool GoToProgressPage();
+
+    // Posts the click on "Install" without waiting: the installation runs inside it.
+    bool StartInstall();
+    // Waits for a message box owned by the main window, or for the process to end.
+    WaitResult WaitForMessageBoxOrExit(DWORD timeoutMs, MessageBoxInfo& box);
+    // Presses a button of a message box and waits until the box has closed.
+    bool Answer(const MessageBoxInfo& box, int buttonId);
+    bool WaitForExit(DWORD timeoutMs, DWORD* exitCode = nullptr);
+    void Kill();
+
+private:
+    bool WaitUntilHandled(DWORD timeoutMs = 10000) const;
+
+    PROCESS_INFORMATION processInfo_{};
+    HWND main_ = nullptr;
+};
+
+// --- Other processes and their windows -------------------------------------------------------
+
+// Every process whose executable has this file name (case ignored).
+std::vector<DWORD> FindProcesses(const char* exeName);
+// Full path of a process's executable, or "".
+std::string ProcessImagePath(DWORD processId);
+// Current directory of another process, read from its process parameters, or "".
+std::string ProcessCurrentDirectory(DWORD processId);
+// Ends every process with this executable name; true when there was one.
+bool TerminateProcesses(const char* exeName, DWORD waitMs = 5000);
+
+// First visible top-level window of the process (0: any) with the class (nullptr: any) whose
+// title contains the text; waits up to timeoutMs.
+HWND WaitForTopLevelWindow(DWORD processId, const char* className, const char* titlePart, DWORD timeoutMs);
+DWORD WindowProcess(HWND window);
+std::string WindowText(HWND window);
+// The text of another process's control by WM_GETTEXT (edit controls), up to 64 KiB.
+std::string ControlText(HWND window, DWORD timeoutMs = 5000);
+std::string ClassName(HWND window);
+
+// Milliseconds from a monotonic clock.
+double NowMs();
+
+} // namespace e2e

@@ -1,0 +1,443 @@
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/InstallSequence.h"
+#include "shell/MainWindow.h"
+#include "shell/Navigation.h"
+#include "shell/SetupState.h"
+#include "shell/Text.h"
+#include "support/Canvas.h"
+#include "support/InstallSupport.h"
+#include "support/TestSupport.h"
+
+using namespace testing_support;
+
+namespace {
+
+const std::string DirectoriesKey = "Software\\ZAV\\ZAV 1.00 beta 8\\Directories";
+
+// What the setup asked the shell to open; nothing is really started in these tests.
+struct OpenCall {
+    HWND owner;
+    std::string verb;
+    std::string file;
+    bool withParameters;
+    bool withDirectory;
+    int show;
+    size_t boxesBefore;  // message boxes shown before the call
+};
+std::vector<OpenCall> opens;
+const MessageBoxAnswerer* boxes = nullptr;
+
+HINSTANCE WINAPI RecordingShellExecute(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters,
+                                       LPCSTR directory, INT show)
+{
+    opens.push_back({owner, verb ? verb : "", file ? file : "", parameters != nullptr,
+                     directory != nullptr, show, boxes ? boxes->Calls().size() : 0});
+    return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(42));
+}
+
+// Loads a stand-in in place of the staged unzip library.
+using LoadLibraryFn = HMODULE(WINAPI*)(LPCSTR);
+LoadLibraryFn realLoadLibrary = nullptr;
+std::string standInLibrary;
+HMODULE WINAPI LoadStandInLibrary(LPCSTR path)
+{
+    if (path && lstrcmpiA(path, g_setup.unzipLibraryPath) == 0)
+        return realLoadLibrary(BuildPath("tests\\fakes\\" + standInLibrary).c_str());
+    return realLoadLibrary(path);
+}
+
+// A drive letter that names no drive.
+std::string MissingDrive()
+{
+    DWORD drives = GetLogicalDrives();
+    for (char letter = 'Y'; letter > 'D'; --letter)
+        if (!(drives & (1u << (letter - 'A')))) return std::string(1, letter) + ":";
+    return "";
+}
+
+bool QuitPosted()
+{
+    MSG msg;
+    bool quit = false;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) quit = true;
+        else DispatchMessageA(&msg);
+    }
+    return quit;
+}
+
+class InstallSequenceTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Clean();
+        savedDirectory_ = CurrentDirectory();
+        base_ = MakeTempFolder("dest");
+        programDir_ = base_ + "\\ZAV 1.00 beta 8";
+        opens.clear();
+    }
+
+    void TearDown() override
+    {
+        Clean();
+        SetCurrentDirectoryA(savedDirectory_.c_str());
+        RemoveTree(base_);
+    }
+
+    static void Clean()
+    {
+        ResetProductKey();
+        RemoveProductShortcuts();
+        RemoveStagedLeftovers();
+    }
+
+    // Clicks a check box of a page until its flag has the wanted value.
+    static void Choose(int page, int id, const bool& flag, bool wanted)
+    {
+        if (flag != wanted) SendCommand(g_setup.pageWindows[page], id);
+        ASSERT_EQ(flag, wanted) << "option " << id;
+    }
+
+    // The destination and the options as the pages keep them, then the progress page.
+    void Prepare(bool shortcuts, bool run, bool readme)
+    {
+        text::Copy(g_setup.installBaseDir, base_.c_str());
+        Choose(DestinationPageIndex, 22, g_setup.wantStartMenuShortcut, shortcuts);
+        Choose(DestinationPageIndex, 23, g_setup.wantDesktopShortcut, shortcuts);
+        Choose(DestinationPageIndex, 24, g_setup.wantProgramGroup, shortcuts);
+        Choose(ProgressPageIndex, 31, g_setup.runAfterInstall, run);
+        Choose(ProgressPageIndex, 32, g_setup.viewReadme, readme);
+        ShowPage(ProgressPageIndex);
+        PumpMessages();
+    }
+
+    static void PressInstall() { SendCommand(g_setup.mainWindow, NextButtonId, g_setup.nextButton); }
+
+    static std::string Templates(const char* name) { return SpecialFolder(CSIDL_TEMPLATES) + "\\" + name; }
+
+    // After a successful run: the main window was told to end the setup.
+    void ExpectSetupEnded()
+    {
+        EXPECT_EQ(g_setup.pageWindows[ProgressPageIndex], nullptr);
+        EXPECT_TRUE(QuitPosted());
+    }
+
+    // After a failed run: the wizard waits on the progress page for another "Install".
+    void ExpectReadyForAnotherTry()
+    {
+        EXPECT_FALSE(g_setup.progressVisible);
+        EXPECT_EQ(g_setup.progressBar.progressDone, 0.0);
+        EXPECT_EQ(g_setup.progressBar.progressTotal, 100.0);
+        EXPECT_STREQ(g_setup.statusLabel.text, "Initializing ..");
+        EXPECT_EQ(g_setup.currentPage, ProgressPageIndex);
+        EXPECT_TRUE(IsWindowVisible(g_setup.pageWindows[ProgressPageIndex]));
+        EXPECT_TRUE(IsWindowEnabled(g_setup.nextButton));
+        EXPECT_EQ(WindowText(g_setup.nextButton), "Install");
+        PumpMessages();
+        Pixels page(g_setup.progressPage);
+        for (POINT inside : {POINT{14, 155}, POINT{14, 180}, POINT{200, 180}, POINT{395, 185}})
+            EXPECT_EQ(page.At(inside.x, inside.y), g_setup.backgroundColor)
+                << "bar or label still shown at " << inside.x << "," << inside.y;
+    }
+
+    std::string savedDirectory_;
+    std::string base_;
+    std::string programDir_;
+};
+
+} // namespace
+
+TEST_F(InstallSequenceTest, InstallsCleansUpAndStartsTheProduct)
+{
+    Wizard wizard;
+    MessageBoxAnswerer answerer(IDOK);
+    ImportHook shellExecute("shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(&RecordingShellExecute));
+    ASSERT_TRUE(shellExecute.Installed());
+    Prepare(/*shortcuts*/ false, /*run*/ true, /*readme*/ true);
+
+    ASSERT_EQ(RunInstallSequence(), 0);
+
+    EXPECT_EQ(ReadTree(programDir_), ExpectedProductTree());
+    EXPECT_STREQ(g_setup.programDir, programDir_.c_str());
+    std::string value;
+    EXPECT_TRUE(ReadString(DirectoriesKey, "Program Path", value));
+    EXPECT_EQ(value, programDir_);
+
+    for (const char* staged : {"UnzDll.dll", "zav.zip", "ZAV 1.00 beta 8"})
+        EXPECT_EQ(GetFileAttributesA(Templates(staged).c_str()), INVALID_FILE_ATTRIBUTES) << staged;
+
+    // The last step of the display stands at the end.
+    EXPECT_EQ(g_setup.progressBar.percent, 100.0);
+    EXPECT_EQ(g_setup.progressBar.filledWidth, 397);
+    EXPECT_STREQ(g_setup.statusLabel.text, "Finished");
+
+    // No shortcut chosen: no link, no group, and the current directory stays ours.
+    EXPECT_FALSE(FileExists(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + "\\ZAV 1.00 beta 8.lnk"));
+    EXPECT_FALSE(FileExists(SpecialFolder(CSIDL_STARTMENU) + "\\ZAV 1.00 beta 8.lnk"));
+    EXPECT_FALSE(DirectoryExists(SpecialFolder(CSIDL_PROGRAMS) + "\\ZAV 1.00 beta 8"));
+    EXPECT_EQ(CurrentDirectory(), savedDirectory_);
+
+    // Both finishing options set: the product starts, no message, no readme.
+    EXPECT_TRUE(answerer.Calls().empty());
+    ASSERT_EQ(opens.size(), 1u);
+    EXPECT_EQ(opens[0].owner, wizard.Main());
+    EXPECT_EQ(opens[0].verb, "open");
+    EXPECT_EQ(opens[0].file, programDir_ + "\\Zav.exe");
+    EXPECT_FALSE(opens[0].withParameters);
+    EXPECT_FALSE(opens[0].withDirectory);
+    EXPECT_EQ(opens[0].show, SW_SHOWNORMAL);
+    ExpectSetupEnded();
+}
+
+namespace {
+
+// One platform call of the sequence, with what the progress display said at that moment.
+struct Step {
+    std::string call;
+    std::string status;
+    double percent;
+    bool recorded;  // the installation record existed
+    bool grouped;   // the program group existed
+};
+std::vector<Step> steps;
+
+void Note(const std::string& call)
+{
+    std::string group = SpecialFolder(CSIDL_PROGRAMS) + "\\ZAV 1.00 beta 8";
+    steps.push_back({call, g_setup.statusLabel.text, g_setup.progressBar.percent,
+                     KeyExists("Software\\ZAV\\ZAV 1.00 beta 8\\Directories"), DirectoryExists(group)});
+}
+
+using FileOperationFn = int(WINAPI*)(LPSHFILEOPSTRUCTA);
+FileOperationFn realFileOperation = nullptr;
+int WINAPI NotingFileOperation(LPSHFILEOPSTRUCTA operation)
+{
+    // Each operand is one path closed by two NULs.
+    auto operand = [](const char* list) {
+        if (!list) return std::string("null");
+        std::string path = list;
+        return list[path.size() + 1] == '\0' ? path : path + " (not double-NUL)";
+    };
+    Note("op " + std::to_string(operation->wFunc) + " " + operand(operation->pFrom) + " > " +
+         operand(operation->pTo) + " flags " + std::to_string(operation->fFlags) +
+         (operation->hwnd == g_setup.mainWindow ? " owned" : operation->hwnd ? " other" : " unowned") +
+         (operation->hNameMappings || operation->lpszProgressTitle ? " dirty" : ""));
+    return realFileOperation(operation);
+}
+
+using DeleteFileFn = BOOL(WINAPI*)(LPCSTR);
+DeleteFileFn realDeleteFile = nullptr;
+BOOL WINAPI NotingDeleteFile(LPCSTR path)
+{
+    Note(std::string("delete ") + path);
+    return realDeleteFile(path);
+}
+
+HMODULE WINAPI NotingLoadLibrary(LPCSTR path)
+{
+    if (path && lstrcmpiA(path, g_setup.unzipLibraryPath) == 0) Note(std::string("load ") + path);
+    return realLoadLibrary(path);
+}
+
+HINSTANCE WINAPI NotingShellExecute(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory,
+                                    INT show)
+{
+    Note(std::string("open ") + file);
+    return RecordingShellExecute(owner, verb, file, parameters, directory, show);
+}
+
+} // namespace
+
+TEST_F(InstallSequenceTest, StepsRunInTheirOrderBetweenTheProgressTexts)
+{
+    std::string previous = MakeTempFolder("previous");
+    CreateDirectoryA((previous + "\\UserSettings").c_str(), nullptr);
+    RecordVersion("ZAV 0.99", true, previous.c_str());
+    Wizard wizard;
+    EnterWizardFromMaintenance();
+    SendMessageA(g_setup.previousConfigList, LB_SETCURSEL, 1, 0);
+    SendCommand(g_setup.pageWindows[WelcomePageIndex], 4, g_setup.previousConfigList);
+    ASSERT_STREQ(g_setup.selectedVersionName, "ZAV 0.99");
+    Prepare(/*shortcuts*/ true, /*run*/ true, /*readme*/ false);
+    steps.clear();
+    ImportHook fileOperation("shell32.dll", "SHFileOperationA", reinterpret_cast<void*>(&NotingFileOperation));
+    ImportHook deleteFile("kernel32.dll", "DeleteFileA", reinterpret_cast<void*>(&NotingDeleteFile));
+    ImportHook loadLibrary("kernel32.dll", "LoadLibraryA", reinterpret_cast<void*>(&NotingLoadLibrary));
+    ImportHook shellExecute("shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(&NotingShellExecute));
+    ASSERT_TRUE(fileOperation.Installed() && deleteFile.Installed() && loadLibrary.Installed());
+    realFileOperation = reinterpret_cast<FileOperationFn>(fileOperation.Original());
+    realDeleteFile = reinterpret_cast<DeleteFileFn>(deleteFile.Original());
+    realLoadLibrary = reinterpret_cast<LoadLibraryFn>(loadLibrary.Original());
+
+    PressInstall();
+
+    std::string staging = SpecialFolder(CSIDL_TEMPLATES);
+    const Step expected[] = {
+        {"load " + staging + "\\UnzDll.dll", "Extracting files ..", 20, false, false},
+        {"op 2 " + staging + "\\ZAV 1.00 beta 8 > " + base_ + " flags 20 owned", "Copying files ..", 40, false, false},
+        {"delete " + staging + "\\zav.zip", "Creating components ..", 80, true, true},
+        {"delete " + staging + "\\UnzDll.dll", "Creating components ..", 80, true, true},
+        {"op 3 " + staging + "\\ZAV 1.00 beta 8 > null flags 1044 unowned", "Creating components ..", 80, true, true},
+        {"op 2 " + previous + "\\UserSettings > " + programDir_ + " flags 1044 unowned", "Finished", 100, true, true},
+        {"open " + programDir_ + "\\Zav.exe", "Finished", 100, true, true},
+    };
+    ASSERT_EQ(steps.size(), std::size(expected));
+    for (size_t i = 0; i < steps.size(); ++i) {
+        SCOPED_TRACE(expected[i].call);
+        EXPECT_EQ(steps[i].call, expected[i].call);
+        EXPECT_EQ(steps[i].status, expected[i].status);
+        EXPECT_EQ(steps[i].percent, expected[i].percent);
+        EXPECT_EQ(steps[i].recorded, expected[i].recorded);
+        EXPECT_EQ(steps[i].grouped, expected[i].grouped);
+    }
+    // The program group step left the Programs folder current for the started product.
+    EXPECT_EQ(Lower(CurrentDirectory()), Lower(SpecialFolder(CSIDL_PROGRAMS)));
+    ExpectSetupEnded();
+    RemoveTree(previous);
+}
+
+TEST_F(InstallSequenceTest, FinishingChoicesDecideBetweenProductMessageAndReadme)
+{
+    struct Case {
+        bool run;
+        bool readme;
+        const char* opened;  // nullptr: nothing opened
+        bool message;
+        std::uint32_t showReadme;
+    };
+    const Case cases[] = {
+        {true, false, "Zav.exe", false, 0},
+        {false, true, "whatsnew.txt", true, 0},
+        {false, false, nullptr, true, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("run ") + (c.run ? "on" : "off") + ", readme " + (c.readme ? "on" : "off"));
+        Clean();
+        opens.clear();
+        Wizard wizard;
+        MessageBoxAnswerer answerer(IDOK);
+        boxes = &answerer;
+        ImportHook shellExecute("shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(&RecordingShellExecute));
+        Prepare(false, c.run, c.readme);
+
+        PressInstall();
+        boxes = nullptr;
+
+        if (c.message) {
+            ASSERT_EQ(answerer.Calls().size(), 1u);
+            const MessageBoxCall& box = answerer.Calls()[0];
+            EXPECT_EQ(box.owner, wizard.Main());
+            EXPECT_EQ(box.text, "Program was successfully installed!");
+            EXPECT_EQ(box.caption, "ZAV 1.00 beta 8");
+            EXPECT_EQ(box.style, static_cast<UINT>(MB_OK | MB_ICONINFORMATION));
+        } else {
+            EXPECT_TRUE(answerer.Calls().empty());
+        }
+        if (c.opened) {
+            ASSERT_EQ(opens.size(), 1u);
+            EXPECT_EQ(opens[0].file, programDir_ + "\\" + c.opened);
+            EXPECT_EQ(opens[0].verb, "open");
+            EXPECT_EQ(opens[0].boxesBefore, c.message ? 1u : 0u) << "the readme opens after the message";
+        } else {
+            EXPECT_TRUE(opens.empty());
+        }
+        std::uint32_t showReadme = 7;
+        EXPECT_TRUE(ReadDword(DirectoriesKey, "ShowReadme", showReadme));
+        EXPECT_EQ(showReadme, c.showReadme);
+        ExpectSetupEnded();
+    }
+}
+
+TEST_F(InstallSequenceTest, FailedStepsLeaveTheWizardReadyAndASecondInstallCompletes)
+{
+    struct Case {
+        const char* name;
+        const char* title;  // the main window's title after the failure
+    };
+    const Case cases[] = {
+        {"staging", "Setup - ZAV"},
+        {"expansion", "error UnzDllExec function"},
+        {"nothing expanded", "Setup - ZAV"},
+        {"unwritable destination", "Setup - ZAV"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Clean();
+        RemoveTree(programDir_);
+        opens.clear();
+        Wizard wizard;
+        MessageBoxAnswerer answerer(IDOK);
+        ImportHook shellExecute("shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(&RecordingShellExecute));
+        // The shell may explain a failed copy in a dialog of its own; a user closes it.
+        DialogWatcher closer([](HWND dialog) { PostMessageA(dialog, WM_CLOSE, 0, 0); });
+        Prepare(false, true, false);
+
+        {
+            // The cause of the failure, removed again when the block ends.
+            HANDLE heldLibrary = INVALID_HANDLE_VALUE;
+            std::unique_ptr<ImportHook> library;
+            std::string name = c.name;
+            if (name == "staging") {
+                heldLibrary = CreateFileA(Templates("UnzDll.dll").c_str(), GENERIC_READ, 0, nullptr,
+                                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+                ASSERT_NE(heldLibrary, INVALID_HANDLE_VALUE);
+            } else if (name == "expansion" || name == "nothing expanded") {
+                // A library without the expansion export, or one that expands nothing.
+                standInLibrary = name == "expansion" ? "NoExecUnzip.dll" : "RecordingUnzip.dll";
+                library = std::make_unique<ImportHook>("kernel32.dll", "LoadLibraryA",
+                                                       reinterpret_cast<void*>(&LoadStandInLibrary));
+                ASSERT_TRUE(library->Installed());
+                realLoadLibrary = reinterpret_cast<LoadLibraryFn>(library->Original());
+            } else {
+                // A destination that cannot be written: a drive that is not there (any more).
+                text::Copy(g_setup.installBaseDir, (MissingDrive() + "\\Programs").c_str());
+            }
+
+            EXPECT_EQ(RunInstallSequence(), 1);
+
+            ExpectReadyForAnotherTry();
+            EXPECT_EQ(WindowText(wizard.Main()), c.title);
+            EXPECT_TRUE(opens.empty());
+            EXPECT_FALSE(QuitPosted());
+            if (name == "staging") {
+                // Every attempt gives the page's device context back.
+                int live = LiveGdiObjects();
+                for (int again = 0; again < 3; ++again) EXPECT_EQ(RunInstallSequence(), 1);
+                EXPECT_EQ(LiveGdiObjects(), live);
+            }
+            if (name == "expansion") {
+                EXPECT_TRUE(FileExists(Templates("zav.zip"))) << "staged files stay";
+            }
+            if (heldLibrary != INVALID_HANDLE_VALUE) CloseHandle(heldLibrary);
+            if (name == "unwritable destination") text::Copy(g_setup.installBaseDir, base_.c_str());  // chosen anew
+        }
+
+        PressInstall();
+
+        EXPECT_EQ(ReadTree(programDir_), ExpectedProductTree());
+        EXPECT_EQ(opens.size(), 1u);
+        ExpectSetupEnded();
+    }
+}
+
+TEST_F(InstallSequenceTest, ADestinationTooDeepForTheProgramFolderStagesNothing)
+{
+    Wizard wizard;
+    Prepare(false, true, false);
+    std::string deep = base_ + "\\" + std::string(MAX_PATH - 10 - base_.size(), 'd');
+    text::Copy(g_setup.installBaseDir, deep.c_str());
+
+    EXPECT_EQ(RunInstallSequence(), 1);
+
+    ExpectReadyForAnotherTry();
+    EXPECT_FALSE(FileExists(Templates("zav.zip")));
+}
