@@ -1,0 +1,124 @@
+// Install, start again with the maintenance page in front, remove, start again: the real
+// setup.exe from outside. Everything the round trip leaves is removed before and after.
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include <string>
+#include <vector>
+
+#include "SetupDriver.h"
+#include "support/InstallSupport.h"
+#include "support/TestSupport.h"
+
+using namespace testing_support;
+
+namespace {
+
+constexpr DWORD RoundTripTimeoutMs = 60000;
+constexpr int RemoveId = 5;
+constexpr int InstalledListId = 7;
+
+std::string ProgramDir() { return SpecialFolder(CSIDL_PROGRAM_FILES) + "\\ZAV 1.00 beta 8"; }
+
+LRESULT RowCount(HWND list) { return SendMessageA(list, LB_GETCOUNT, 0, 0); }
+
+// Posts a click that opens a message box, and waits for the box.
+bool ClickForMessage(e2e::SetupDriver& driver, HWND parent, int id, e2e::MessageBoxInfo& box)
+{
+    PostMessageA(parent, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(parent, id)));
+    return driver.WaitForMessageBoxOrExit(RoundTripTimeoutMs, box) == e2e::WaitResult::MessageBox;
+}
+
+class MaintenanceRoundTripTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Clean();
+        startDirectory_ = MakeTempFolder("e2e-maintenance");
+    }
+    void TearDown() override
+    {
+        Clean();
+        RemoveTree(startDirectory_);
+    }
+    static void Clean()
+    {
+        e2e::TerminateProcesses("Zav.exe");
+        ResetProductKey();
+        RemoveProductShortcuts();
+        RemoveStagedLeftovers();
+        RemoveTree(ProgramDir());
+    }
+    bool Start(e2e::SetupDriver& driver) { return driver.Start(BuildPath("setup.exe"), startDirectory_); }
+
+    std::string startDirectory_;
+};
+
+} // namespace
+
+TEST_F(MaintenanceRoundTripTest, InstallRemoveAndStartAfresh)
+{
+    using namespace e2e;
+    const std::string installed[] = {
+        ProgramDir() + "\\Zav.exe",
+        SpecialFolder(CSIDL_DESKTOPDIRECTORY) + "\\ZAV 1.00 beta 8.lnk",
+        SpecialFolder(CSIDL_STARTMENU) + "\\ZAV 1.00 beta 8.lnk",
+        SpecialFolder(CSIDL_PROGRAMS) + "\\ZAV 1.00 beta 8\\ZAV 1.00 beta 8.lnk",
+    };
+    {
+        SetupDriver driver;
+        ASSERT_TRUE(Start(driver));
+        ASSERT_TRUE(driver.GoToProgressPage());
+        ASSERT_TRUE(driver.SetOption(classes::Progress, ids::RunAfterInstall, false));
+        ASSERT_TRUE(driver.SetOption(classes::Progress, ids::ViewReadme, false));
+        ASSERT_TRUE(driver.StartInstall());
+        MessageBoxInfo box;
+        ASSERT_EQ(driver.WaitForMessageBoxOrExit(RoundTripTimeoutMs, box), WaitResult::MessageBox);
+        ASSERT_TRUE(driver.Answer(box, IDOK));
+        ASSERT_TRUE(driver.WaitForExit(RoundTripTimeoutMs));
+    }
+    for (const std::string& file : installed) ASSERT_TRUE(FileExists(file)) << file;
+
+    {
+        SetupDriver driver;
+        ASSERT_TRUE(Start(driver));
+        EXPECT_TRUE(driver.IsVisible(classes::Maintenance));
+        EXPECT_FALSE(driver.IsVisible(classes::Welcome));
+        EXPECT_FALSE(driver.IsEnabled(GetDlgItem(driver.MainWindow(), ids::Back)));
+        EXPECT_FALSE(driver.IsEnabled(GetDlgItem(driver.MainWindow(), ids::Next)));
+        HWND list = driver.Control(classes::Maintenance, InstalledListId);
+        EXPECT_EQ(RowCount(list), 1);
+
+        MessageBoxInfo box;
+        ASSERT_TRUE(ClickForMessage(driver, driver.Page(classes::Maintenance), RemoveId, box));
+        EXPECT_EQ(box.text, "Program has been successfully removed!");
+        EXPECT_EQ(box.caption, "ZAV 1.00 beta 8");
+        EXPECT_EQ(box.owner, driver.MainWindow());
+        EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
+        EXPECT_TRUE(box.hasIcon);
+        ASSERT_TRUE(driver.Answer(box, IDOK));
+        // "Install" is handled after the box has closed.
+        ASSERT_TRUE(driver.PressOn(classes::Maintenance, ids::MaintenanceInstall));
+        EXPECT_EQ(RowCount(list), 0);
+        EXPECT_FALSE(driver.IsEnabled(driver.Control(classes::Maintenance, RemoveId)));
+        EXPECT_TRUE(driver.IsVisible(classes::Welcome));
+        EXPECT_TRUE(driver.IsEnabled(GetDlgItem(driver.MainWindow(), ids::Next)));
+
+        ASSERT_TRUE(ClickForMessage(driver, driver.MainWindow(), ids::Cancel, box));
+        EXPECT_EQ(box.caption, "Exit Setup");
+        ASSERT_TRUE(driver.Answer(box, IDYES));
+        ASSERT_TRUE(driver.WaitForExit(RoundTripTimeoutMs));
+    }
+    for (const std::string& file : installed) EXPECT_FALSE(FileExists(file)) << file;
+    EXPECT_FALSE(DirectoryExists(ProgramDir()));
+    EXPECT_FALSE(DirectoryExists(SpecialFolder(CSIDL_PROGRAMS) + "\\ZAV 1.00 beta 8"));
+    EXPECT_FALSE(KeyExists("Software\\ZAV"));
+
+    SetupDriver driver;
+    ASSERT_TRUE(Start(driver));
+    EXPECT_TRUE(driver.IsVisible(classes::Welcome));
+    EXPECT_EQ(driver.Page(classes::Maintenance), nullptr);
+    EXPECT_FALSE(driver.IsEnabled(GetDlgItem(driver.MainWindow(), ids::Back)));
+    EXPECT_TRUE(driver.IsEnabled(GetDlgItem(driver.MainWindow(), ids::Next)));
+}
