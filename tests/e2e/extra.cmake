@@ -17,3 +17,16 @@ add_dependencies(${target} setup zavdriver openrecorder zavarchive)
 if(TARGET Zav)
     add_dependencies(${target} Zav)
 endif()
+
+# The real setup.exe runs in a Wine session of its own: a fresh prefix copied from the
+# template, its own display and wineserver, so nothing the other tests did can reach it.
+set(ZAV_E2E_SESSION ${ZAV_WINE_DIR}/e2e-session)
+add_test(NAME e2e_session_start
+    COMMAND ${CMAKE_CURRENT_LIST_DIR}/../support/wine-session.sh start ${ZAV_E2E_SESSION} ${ZAV_WINE_TEMPLATE})
+add_test(NAME e2e_session_stop
+    COMMAND ${CMAKE_CURRENT_LIST_DIR}/../support/wine-session.sh stop ${ZAV_E2E_SESSION})
+set_tests_properties(e2e_session_start PROPERTIES FIXTURES_SETUP wine_e2e TIMEOUT 300)
+set_tests_properties(e2e_session_stop PROPERTIES FIXTURES_CLEANUP wine_e2e)
+set_tests_properties(${name} PROPERTIES
+    FIXTURES_REQUIRED wine_e2e
+    ENVIRONMENT "ZAV_WINE_SESSION=${ZAV_E2E_SESSION}")
