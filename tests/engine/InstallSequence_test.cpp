@@ -64,17 +64,6 @@ std::string MissingDrive()
     return "";
 }
 
-bool QuitPosted()
-{
-    MSG msg;
-    bool quit = false;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) quit = true;
-        else DispatchMessageA(&msg);
-    }
-    return quit;
-}
-
 class InstallSequenceTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -160,8 +149,8 @@ TEST_F(InstallSequenceTest, InstallsCleansUpAndStartsTheProduct)
 {
     Wizard wizard;
     MessageBoxAnswerer answerer(IDOK);
-    ImportHook shellExecute("shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(&RecordingShellExecute));
-    ASSERT_TRUE(shellExecute.Installed());
+    ImportPatch shellExecute("shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(&RecordingShellExecute));
+    ASSERT_TRUE(shellExecute.Active());
     Prepare(/*shortcuts*/ false, /*run*/ true, /*readme*/ true);
 
     ASSERT_EQ(RunInstallSequence(), 0);
@@ -269,11 +258,11 @@ TEST_F(InstallSequenceTest, StepsRunInTheirOrderBetweenTheProgressTexts)
     ASSERT_STREQ(g_setup.selectedVersionName, "ZAV 0.99");
     Prepare(/*shortcuts*/ true, /*run*/ true, /*readme*/ false);
     steps.clear();
-    ImportHook fileOperation("shell32.dll", "SHFileOperationA", reinterpret_cast<void*>(&NotingFileOperation));
-    ImportHook deleteFile("kernel32.dll", "DeleteFileA", reinterpret_cast<void*>(&NotingDeleteFile));
-    ImportHook loadLibrary("kernel32.dll", "LoadLibraryA", reinterpret_cast<void*>(&NotingLoadLibrary));
-    ImportHook shellExecute("shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(&NotingShellExecute));
-    ASSERT_TRUE(fileOperation.Installed() && deleteFile.Installed() && loadLibrary.Installed());
+    ImportPatch fileOperation("shell32.dll", "SHFileOperationA", reinterpret_cast<void*>(&NotingFileOperation));
+    ImportPatch deleteFile("kernel32.dll", "DeleteFileA", reinterpret_cast<void*>(&NotingDeleteFile));
+    ImportPatch loadLibrary("kernel32.dll", "LoadLibraryA", reinterpret_cast<void*>(&NotingLoadLibrary));
+    ImportPatch shellExecute("shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(&NotingShellExecute));
+    ASSERT_TRUE(fileOperation.Active() && deleteFile.Active() && loadLibrary.Active());
     realFileOperation = reinterpret_cast<FileOperationFn>(fileOperation.Original());
     realDeleteFile = reinterpret_cast<DeleteFileFn>(deleteFile.Original());
     realLoadLibrary = reinterpret_cast<LoadLibraryFn>(loadLibrary.Original());
@@ -326,7 +315,7 @@ TEST_F(InstallSequenceTest, FinishingChoicesDecideBetweenProductMessageAndReadme
         Wizard wizard;
         MessageBoxAnswerer answerer(IDOK);
         boxes = &answerer;
-        ImportHook shellExecute("shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(&RecordingShellExecute));
+        ImportPatch shellExecute("shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(&RecordingShellExecute));
         Prepare(false, c.run, c.readme);
 
         PressInstall();
@@ -376,7 +365,7 @@ TEST_F(InstallSequenceTest, FailedStepsLeaveTheWizardReadyAndASecondInstallCompl
         opens.clear();
         Wizard wizard;
         MessageBoxAnswerer answerer(IDOK);
-        ImportHook shellExecute("shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(&RecordingShellExecute));
+        ImportPatch shellExecute("shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(&RecordingShellExecute));
         // The shell may explain a failed copy in a dialog of its own; a user closes it.
         DialogWatcher closer([](HWND dialog) { PostMessageA(dialog, WM_CLOSE, 0, 0); });
         Prepare(false, true, false);
@@ -384,7 +373,7 @@ TEST_F(InstallSequenceTest, FailedStepsLeaveTheWizardReadyAndASecondInstallCompl
         {
             // The cause of the failure, removed again when the block ends.
             HANDLE heldLibrary = INVALID_HANDLE_VALUE;
-            std::unique_ptr<ImportHook> library;
+            std::unique_ptr<ImportPatch> library;
             std::string name = c.name;
             if (name == "staging") {
                 heldLibrary = CreateFileA(Templates("UnzDll.dll").c_str(), GENERIC_READ, 0, nullptr,
@@ -393,9 +382,9 @@ TEST_F(InstallSequenceTest, FailedStepsLeaveTheWizardReadyAndASecondInstallCompl
             } else if (name == "expansion" || name == "nothing expanded") {
                 // A library without the expansion export, or one that expands nothing.
                 standInLibrary = name == "expansion" ? "NoExecUnzip.dll" : "RecordingUnzip.dll";
-                library = std::make_unique<ImportHook>("kernel32.dll", "LoadLibraryA",
+                library = std::make_unique<ImportPatch>("kernel32.dll", "LoadLibraryA",
                                                        reinterpret_cast<void*>(&LoadStandInLibrary));
-                ASSERT_TRUE(library->Installed());
+                ASSERT_TRUE(library->Active());
                 realLoadLibrary = reinterpret_cast<LoadLibraryFn>(library->Original());
             } else {
                 // A destination that cannot be written: a drive that is not there (any more).

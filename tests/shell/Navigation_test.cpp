@@ -29,17 +29,6 @@ protected:
     }
 };
 
-bool QuitPosted()
-{
-    MSG msg;
-    bool quit = false;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) quit = true;
-        else DispatchMessageA(&msg);
-    }
-    return quit;
-}
-
 } // namespace
 
 TEST_F(NavigationTest, WalksForwardAndBackThroughTheStateTable)

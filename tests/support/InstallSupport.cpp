@@ -68,54 +68,6 @@ void RemoveStagedLeftovers()
     RemoveTree(templates + "\\ZAV 1.00 beta 8");
 }
 
-namespace {
-
-// The import address table slot of this executable for dllName!functionName.
-void** FindImport(const char* dllName, const char* functionName)
-{
-    auto base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
-    auto dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
-    auto nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    if (!dir.VirtualAddress) return nullptr;
-    for (auto desc = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); desc->Name; ++desc) {
-        if (lstrcmpiA(reinterpret_cast<char*>(base + desc->Name), dllName) != 0) continue;
-        auto names = reinterpret_cast<IMAGE_THUNK_DATA*>(
-            base + (desc->OriginalFirstThunk ? desc->OriginalFirstThunk : desc->FirstThunk));
-        auto slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + desc->FirstThunk);
-        for (; names->u1.AddressOfData; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-            auto byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (lstrcmpA(reinterpret_cast<char*>(byName->Name), functionName) == 0)
-                return reinterpret_cast<void**>(&slots->u1.Function);
-        }
-    }
-    return nullptr;
-}
-
-void WriteSlot(void** slot, void* value)
-{
-    DWORD old;
-    VirtualProtect(slot, sizeof(void*), PAGE_READWRITE, &old);
-    *slot = value;
-    VirtualProtect(slot, sizeof(void*), old, &old);
-}
-
-} // namespace
-
-ImportHook::ImportHook(const char* dllName, const char* functionName, void* replacement)
-    : slot_(FindImport(dllName, functionName))
-{
-    if (!slot_) return;
-    original_ = *slot_;
-    WriteSlot(slot_, replacement);
-}
-
-ImportHook::~ImportHook()
-{
-    if (slot_) WriteSlot(slot_, original_);
-}
-
 std::string Lower(std::string text)
 {
     std::transform(text.begin(), text.end(), text.begin(),

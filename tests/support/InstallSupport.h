@@ -35,20 +35,4 @@ std::map<std::string, std::string> ExpectedProductTree();
 void RemoveProductShortcuts();
 void RemoveStagedLeftovers();
 
-// While alive, calls of this executable to an imported function go to the replacement.
-class ImportHook {
-public:
-    ImportHook(const char* dllName, const char* functionName, void* replacement);
-    ~ImportHook();
-    ImportHook(const ImportHook&) = delete;
-    ImportHook& operator=(const ImportHook&) = delete;
-
-    void* Original() const { return original_; }
-    bool Installed() const { return slot_ != nullptr; }
-
-private:
-    void** slot_ = nullptr;
-    void* original_ = nullptr;
-};
-
 } // namespace testing_support

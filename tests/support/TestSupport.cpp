@@ -27,6 +27,17 @@ void PumpMessages()
     }
 }
 
+bool QuitPosted()
+{
+    MSG msg;
+    bool quit = false;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) quit = true;
+        else DispatchMessageA(&msg);
+    }
+    return quit;
+}
+
 void EnsureClassesRegistered()
 {
     static bool registered = false;

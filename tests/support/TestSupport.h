@@ -14,6 +14,8 @@ namespace testing_support {
 
 // Dispatches every queued message of this thread (WM_QUIT included, which is dropped).
 void PumpMessages();
+// Dispatches the queued messages and tells whether a WM_QUIT was among them.
+bool QuitPosted();
 
 // Creates the real main window (and so every page) in this process, from a fresh
 // SetupState, the way WinMain does; destroys it again on scope exit.
