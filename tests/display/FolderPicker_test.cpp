@@ -1,6 +1,7 @@
 // The folder picker driven through the browser's own messages, as a user would drive it.
 #include "display/FolderPicker.h"
 #include "shell/SetupState.h"
+#include "shell/Text.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -36,7 +37,7 @@ TEST(FolderPicker, GivesTheChosenPathOrLeavesBrowsedDirOnCancel)
     std::string folder = MakeTempFolder("picker");
     for (const auto& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.action));
-        std::strcpy(g_setup.browsedDir, Earlier);
+        text::Copy(g_setup.browsedDir, Earlier);
         int opened = 0;
         bool selected = false, okEnabled = false, promptShown = false;
         std::string title;
@@ -80,7 +81,7 @@ TEST(FolderPicker, GivesTheChosenPathOrLeavesBrowsedDirOnCancel)
 TEST(FolderPicker, ARootThatCannotBeLocatedGivesResultOneWithoutABrowser)
 {
     Wizard wizard;
-    std::strcpy(g_setup.browsedDir, Earlier);
+    text::Copy(g_setup.browsedDir, Earlier);
     int opened = 0;
     DialogWatcher watcher([&](HWND browser) {
         ++opened;

@@ -3,6 +3,7 @@
 #include "display/SizeText.h"
 #include "shell/Navigation.h"
 #include "shell/Owners.h"
+#include "shell/Text.h"
 #include "shell/SetupState.h"
 #include "support/Canvas.h"
 #include "support/TestSupport.h"
@@ -29,7 +30,7 @@ constexpr int SpaceRowsEnd = 175;
 constexpr char Prompt[] = "Please select the directory for install:";
 constexpr char NoSpaceWarning[] = "There is not free space for install!\n\nPlease select another directory.";
 constexpr char InvalidWarning[] = "Selected directory is not valid!\n\nPlease select another directory.";
-constexpr char WidestFigure[] = "17 179 869 184,00 GB";
+constexpr char WidestFigure[] = "9 999 999 999,99 GB";  // the widest figure freeSpaceText holds
 
 HWND Page() { return g_setup.pageWindows[DestinationPageIndex]; }
 
@@ -174,7 +175,7 @@ TEST_P(ChangeLoopTest, AcceptsOnlyAFolderWithEnoughSpaceAndKeepsTheOldOneOnCance
     ShowPage(DestinationPageIndex);
     const std::string before = g_setup.installBaseDir;
     // Show the widest figure a disk can give, so that any remains of it would be seen.
-    std::strcpy(g_setup.freeSpaceText, WidestFigure);
+    text::Copy(g_setup.freeSpaceText, WidestFigure);
     InvalidateRect(Page(), nullptr, TRUE);
     UpdateWindow(Page());
 
