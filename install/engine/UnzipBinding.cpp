@@ -34,7 +34,7 @@ int Fail(const char* title)
 
 int ExtractArchive(const char* archivePath, const char* extractionFolder)
 {
-    // Released in reverse on every path: the record's block, then the library.
+    // Released in reverse on every failure path: the record's block, then the library.
     Library library(LoadLibraryA(g_setup.unzipLibraryPath));
     if (!library) return Fail(LoadFailedTitle);
     auto getVersion = FindExport<GetUnzDllVersionProc>(library, VersionExportName);
@@ -62,5 +62,7 @@ int ExtractArchive(const char* archivePath, const char* extractionFolder)
     // What the library made of the archive shows in the folder, which the copy step checks.
     exec(command);
     GlobalUnlock(block.Get());
+    // The library goes before the record it was handed is freed.
+    library.Reset();
     return 0;
 }
