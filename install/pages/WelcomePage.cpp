@@ -37,7 +37,7 @@ constexpr int AdviceTop = 130;
 constexpr int SelectPreviousTop = 90;
 constexpr int VersionNameShiftX = 120;      // the version name stands right of its label
 constexpr int VersionNameShiftY = -2;       // and a little higher, for the taller bold font
-constexpr int VersionNameMinGap = 4;        // least room between the label and the name
+constexpr int VersionNameMinGap = 4;        // room between a wide label and the moved name
 
 const char* StatusText(std::uint8_t relation)
 {
@@ -54,15 +54,14 @@ void DrawLine(HDC dc, const char* line, RECT& where, UINT format = 0)
     DrawTextA(dc, line, -1, &where, format);
 }
 
-// The name stands a fixed distance right of its label; where the system's font makes the
-// label wider than that, the name moves right so that it never covers the label's end.
+// The name stands a fixed distance right of its label; only where the system's font makes
+// the label reach past that point does the name move right, clear of the label's end.
 int VersionNameLeft(HDC dc, const RECT& label)
 {
     RECT box = label;
     DrawTextA(dc, InstalledVersionText, -1, &box, DT_CALCRECT);
     int fixed = label.left + VersionNameShiftX;
-    int clear = box.right + VersionNameMinGap;
-    return fixed > clear ? fixed : clear;
+    return box.right > fixed ? box.right + VersionNameMinGap : fixed;
 }
 
 HWND CreatePreviousConfigList(HWND page, const RECT& client)

@@ -143,7 +143,10 @@ ATOM RegisterClassWithProc(HINSTANCE instance, const char* className, WNDPROC pr
     // One brush per class, kept for the life of the process as the class background.
     wc.hbrBackground = CreateSolidBrush(g_setup.backgroundColor);
     wc.lpszClassName = className;
-    return RegisterClassExA(&wc);
+    ATOM atom = RegisterClassExA(&wc);
+    // A class that was not registered never takes its brush over.
+    if (!atom && wc.hbrBackground) DeleteObject(wc.hbrBackground);
+    return atom;
 }
 
 } // namespace

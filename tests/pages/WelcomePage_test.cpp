@@ -20,8 +20,8 @@ protected:
     void TearDown() override { ResetProductKey(); }
 };
 
-// The version name stands at x 130, or further right when the label in this system's font
-// would reach under it.
+// The version name stands at x 130; only a label that reaches past x 130 in this system's
+// font moves it, to 4 pixels after the label's end.
 int VersionNameX()
 {
     HDC dc = GetDC(nullptr);
@@ -30,7 +30,7 @@ int VersionNameX()
     DrawTextA(dc, "The installed version is:", -1, &box, DT_CALCRECT);
     SelectObject(dc, old);
     ReleaseDC(nullptr, dc);
-    return box.right + 4 > 130 ? box.right + 4 : 130;
+    return box.right > 130 ? box.right + 4 : 130;
 }
 
 std::vector<std::string> VersionKeys()

@@ -5,6 +5,7 @@
 
 #include "shell/MainWindow.h"
 #include "shell/SetupState.h"
+#include "support/Canvas.h"
 #include "support/TestSupport.h"
 
 using namespace testing_support;
@@ -181,4 +182,16 @@ TEST_F(MainWindowTest, RepeatedTeardownReleasesEverythingOnce)
     Wizard again;
     EXPECT_NE(again.Main(), nullptr);
     EXPECT_TRUE(IsWindowVisible(g_setup.pageWindows[0]));
+}
+
+// Registering the classes again fails for each of them (they exist already); none of those
+// failures may leave its background brush behind.
+TEST_F(MainWindowTest, FailedClassRegistrationsKeepNoBrush)
+{
+    { Wizard wizard; }  // the classes exist from here on
+    RegisterWindowClasses(GetModuleHandleA(nullptr));  // fills the system's caches once
+    int before = LiveGdiObjects();
+    ASSERT_GT(before, 0) << "no way to count GDI objects here";
+    for (int i = 0; i < 3; ++i) RegisterWindowClasses(GetModuleHandleA(nullptr));
+    EXPECT_EQ(LiveGdiObjects(), before);
 }
