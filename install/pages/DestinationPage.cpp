@@ -4,6 +4,7 @@
 
 #include "display/FolderPicker.h"
 #include "display/SizeText.h"
+#include "shell/Controls.h"
 #include "shell/MainWindow.h"
 #include "shell/Owners.h"
 #include "shell/SetupState.h"
@@ -73,22 +74,12 @@ constexpr ShortcutOption ShortcutOptions[] = {
     {GroupCheckId, &SetupState::groupCheck, &SetupState::wantProgramGroup},
 };
 
-HWND CreateControl(HWND page, const char* className, const char* text, DWORD style, int x, int y,
-                   int width, int height, int id)
-{
-    HWND control = CreateWindowExA(0, className, text, style, x, y, width, height, page,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                   g_setup.instance, nullptr);
-    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(g_setup.guiFont), FALSE);
-    return control;
-}
-
 HWND CreateCheckedBox(HWND page, const char* caption, int y, int id, bool& flag)
 {
     HWND box = CreateControl(page, "button", caption, WS_CHILD | WS_VISIBLE | BS_CHECKBOX, CheckX, y,
                              CheckWidth, CheckHeight, id);
     flag = true;
-    SendMessageA(box, BM_SETCHECK, BST_CHECKED, 0);
+    SetCheckMark(box, true);
     return box;
 }
 
@@ -209,7 +200,7 @@ LRESULT OnToggleOption(const ShortcutOption& option)
 {
     bool& flag = g_setup.*option.flag;
     flag = !flag;
-    SendMessageA(g_setup.*option.box, BM_SETCHECK, flag ? BST_CHECKED : BST_UNCHECKED, 0);
+    SetCheckMark(g_setup.*option.box, flag);
     return 0;
 }
 

@@ -1,5 +1,6 @@
 #include "pages/LicensePage.h"
 
+#include "shell/Controls.h"
 #include "shell/MainWindow.h"
 #include "shell/Owners.h"
 #include "shell/SetupState.h"
@@ -88,22 +89,12 @@ constexpr const char HeadingText[] = "Please read the following license agreemen
 constexpr const char AcceptText[] = "I accept the licence agreement";
 constexpr const char DeclineText[] = "I do not accept the licence agreement";
 
-HWND CreateControl(HWND page, const char* className, const char* title, DWORD style, int x, int y,
-                   int width, int height, int id)
-{
-    HWND control = CreateWindowExA(0, className, title, style, x, y, width, height, page,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                   g_setup.instance, nullptr);
-    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(g_setup.guiFont), FALSE);
-    return control;
-}
-
 // The radio buttons are the plain kind: the page sets both marks on every choice.
 void SetChoice(bool accepted)
 {
     g_setup.licenseAccepted = accepted;
-    SendMessageA(g_setup.acceptRadio, BM_SETCHECK, accepted ? BST_CHECKED : BST_UNCHECKED, 0);
-    SendMessageA(g_setup.declineRadio, BM_SETCHECK, accepted ? BST_UNCHECKED : BST_CHECKED, 0);
+    SetCheckMark(g_setup.acceptRadio, accepted);
+    SetCheckMark(g_setup.declineRadio, !accepted);
 }
 
 LRESULT OnCreate(HWND page)
@@ -120,7 +111,7 @@ LRESULT OnCreate(HWND page)
                                          client.bottom - DeclineRadioBottomOffset, RadioWidth,
                                          RadioHeight, DeclineRadioId);
 
-    SendMessageA(g_setup.declineRadio, BM_SETCHECK, BST_CHECKED, 0);
+    SetCheckMark(g_setup.declineRadio, true);
     g_setup.licenseAccepted = false;
 
     for (const char* row : LicenseRows)

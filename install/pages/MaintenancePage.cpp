@@ -2,6 +2,7 @@
 
 #include "engine/Removal.h"
 #include "registry/Registry.h"
+#include "shell/Controls.h"
 #include "shell/MainWindow.h"
 #include "shell/Navigation.h"
 #include "shell/Owners.h"
@@ -31,16 +32,6 @@ constexpr const char RemoveButtonText[] = "Remove";
 
 // The welcome list's fixed first row, "No previous configuration".
 constexpr LRESULT NoConfigurationRowIndex = 0;
-
-HWND CreateControl(HWND page, const char* className, const char* text, DWORD style, int x, int y,
-                   int width, int height, int id)
-{
-    HWND control = CreateWindowExA(0, className, text, style, x, y, width, height, page,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                   g_setup.instance, nullptr);
-    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(g_setup.guiFont), FALSE);
-    return control;
-}
 
 // Copies a row's text; false when there is no such row or it would not fit.
 bool RowText(HWND list, LRESULT row, char (&textOut)[PathCapacity])

@@ -1,5 +1,6 @@
 #include "pages/ProgressPage.h"
 
+#include "shell/Controls.h"
 #include "shell/MainWindow.h"
 #include "shell/Owners.h"
 #include "shell/SetupState.h"
@@ -31,25 +32,10 @@ constexpr const char ClosingLineText[] = "Click install to continue.";
 constexpr const char RunAfterCaption[] = "Run ZAV after installation";
 constexpr const char ReadmeCaption[] = "View readme file";
 
-HWND CreateControl(HWND page, const char* className, const char* title, DWORD style, int x, int y,
-                   int width, int height, int id)
-{
-    HWND control = CreateWindowExA(0, className, title, style, x, y, width, height, page,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                   g_setup.instance, nullptr);
-    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(g_setup.guiFont), FALSE);
-    return control;
-}
-
-void SetCheck(HWND box, bool checked)
-{
-    SendMessageA(box, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
-}
-
 void Toggle(bool& flag, HWND box)
 {
     flag = !flag;
-    SetCheck(box, flag);
+    SetCheckMark(box, flag);
 }
 
 void CreateProgressDisplay(HWND page)
@@ -82,9 +68,9 @@ LRESULT OnCreate(HWND page)
     g_setup.readmeCheck = CreateControl(page, "button", ReadmeCaption, CheckStyle, CheckX,
                                         ReadmeCheckY, CheckWidth, CheckHeight, ReadmeCheckId);
     g_setup.runAfterInstall = true;
-    SetCheck(g_setup.runAfterCheck, true);
+    SetCheckMark(g_setup.runAfterCheck, true);
     g_setup.viewReadme = true;
-    SetCheck(g_setup.readmeCheck, true);
+    SetCheckMark(g_setup.readmeCheck, true);
 
     CreateProgressDisplay(page);
     g_setup.progressControlsMade = true;

@@ -1,6 +1,7 @@
 #include "pages/WelcomePage.h"
 
 #include "registry/Registry.h"
+#include "shell/Controls.h"
 #include "shell/MainWindow.h"
 #include "shell/Owners.h"
 #include "shell/SetupState.h"
@@ -66,13 +67,9 @@ int VersionNameLeft(HDC dc, const RECT& label)
 
 HWND CreatePreviousConfigList(HWND page, const RECT& client)
 {
-    HWND list = CreateWindowExA(0, "listbox", nullptr, PreviousConfigListStyle,
-                                client.left + PreviousConfigListX, PreviousConfigListY,
-                                PreviousConfigListWidth, PreviousConfigListHeight, page,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(PreviousConfigListId)),
-                                g_setup.instance, nullptr);
-    SendMessageA(list, WM_SETFONT, reinterpret_cast<WPARAM>(g_setup.guiFont), FALSE);
-    return list;
+    return CreateControl(page, "listbox", nullptr, PreviousConfigListStyle,
+                         client.left + PreviousConfigListX, PreviousConfigListY, PreviousConfigListWidth,
+                         PreviousConfigListHeight, PreviousConfigListId);
 }
 
 LRESULT OnCreate(HWND page)
