@@ -25,7 +25,8 @@ add_test(NAME e2e_session_start
     COMMAND ${CMAKE_CURRENT_LIST_DIR}/../support/wine-session.sh start ${ZAV_E2E_SESSION} ${ZAV_WINE_TEMPLATE})
 add_test(NAME e2e_session_stop
     COMMAND ${CMAKE_CURRENT_LIST_DIR}/../support/wine-session.sh stop ${ZAV_E2E_SESSION})
-set_tests_properties(e2e_session_start PROPERTIES FIXTURES_SETUP wine_e2e TIMEOUT 300)
+set_tests_properties(e2e_session_start PROPERTIES FIXTURES_SETUP wine_e2e TIMEOUT 300
+    SKIP_RETURN_CODE ${ZAV_WINE_SKIP_CODE})
 set_tests_properties(e2e_session_stop PROPERTIES FIXTURES_CLEANUP wine_e2e)
 set_tests_properties(${name} PROPERTIES
     FIXTURES_REQUIRED wine_e2e

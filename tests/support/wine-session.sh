@@ -22,6 +22,9 @@ stop_session() {
 case "$action" in
 start)
     template="$3"
+    # shellcheck source=win32-host.sh
+    . "$here/win32-host.sh"
+    zav_require_win32_host
     stop_session
     mkdir -p "$session"
     "$here/../../tools/wine-prefix.sh" copy "$template" "$session/prefix"
