@@ -54,34 +54,33 @@ INSTALL = [
 
 
 def events(path):
-    """(ms, kind, function, arguments) of the setup process, in order."""
+    """(ms, kind, function, arguments) of the setup process, in order, and its DLL count. The
+    relay is limited to calls from setup.exe, so the process of the first relayed call is it."""
+    lines = []
     setup_pid = None
-    result = []
     for raw in open(path, errors="replace"):
         match = LINE.match(raw)
         if not match:
             continue
         ms = int(match.group(1)) * 1000 + int(match.group(2))
         pid, rest = match.group(3), match.group(4)
-        loaded = LOADED.search(rest)
-        if loaded and setup_pid is None and loaded.group(1).lower().endswith("setup.exe"):
+        lines.append((ms, pid, rest))
+        if setup_pid is None and RELAY.match(rest):
             setup_pid = pid
+    result = []
+    dlls = 0
+    for ms, pid, rest in lines:
         if pid != setup_pid:
-            # The setup's own first lines come before the line that names it: keep the
-            # earliest line of that process as its start.
-            if loaded and setup_pid is None:
-                result.append((ms, "Load", pid, loaded.group(1)))
             continue
         relay = RELAY.match(rest)
         if relay:
             result.append((ms, relay.group(1), relay.group(2), relay.group(3)))
-        elif loaded:
-            result.append((ms, "Load", pid, loaded.group(1)))
-    if setup_pid is None:
-        return [], 0
-    own = [e for e in result if e[1] != "Load" or e[2] == setup_pid]
-    dlls = sum(1 for e in own if e[1] == "Load")
-    return own, dlls
+        elif LOADED.search(rest):
+            dlls += 1
+            result.append((ms, "Load", "", LOADED.search(rest).group(1)))
+        elif not result:
+            result.append((ms, "Line", "", rest))
+    return result, dlls
 
 
 def find(found, start, kind, names, argument):
