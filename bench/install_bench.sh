@@ -17,30 +17,20 @@ cmake --preset windows >/dev/null
 cmake --build --preset windows --target setup zavdriver >/dev/null
 
 build="$root/build/windows"
-session="$build/wine/bench"
-tests/support/wine-session.sh start "$session" "$build/wine/template"
-trap 'tests/support/wine-session.sh stop "$session"' EXIT
-# shellcheck disable=SC1091
-. "$session/env"
-
-winpath() { printf 'Z:%s' "$1" | tr '/' '\\'; }
-prefix="$WINEPREFIX"
-users="$prefix/drive_c/users"
+# shellcheck source=bench/bench_lib.sh
+. bench/bench_lib.sh
+bench_require_32bit
+bench_session bench
 work="$prefix/drive_c/zavbench"
 
 # The expanded product tree, as the unzip library leaves it in the Templates folder.
-rm -rf "$work"; mkdir -p "$work/source"
-python3 - "$build/zav.zip" "$work/source" <<'PY'
-import sys, zipfile
-zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])
-PY
+rm -rf "$work"
+bench_product_tree "$work/source"
 
 # Back to a prefix without any trace of an installation.
 clean() {
-    wine reg delete 'HKCU\Software\ZAV' /f >/dev/null 2>&1 || true
-    find "$users" \( -name 'ZAV 1.00 beta 8*' -o -name 'UnzDll.dll' -o -name 'zav.zip' \) -prune \
-        -exec rm -rf {} + 2>/dev/null || true
-    rm -rf "$prefix/drive_c/Program Files/ZAV 1.00 beta 8" "$work/target"
+    bench_clean
+    rm -rf "$work/target"
     mkdir -p "$work/target"
 }
 

@@ -52,43 +52,15 @@ now() { date +%s.%N; }
 elapsed() { python3 -c "print(f'{$2 - $1:.3f}')"; }
 
 echo "== generating archive (${megabytes} MB, fixed seed)"
-python3 - "$work/bench.zip" "$megabytes" <<'PY'
-import random, sys, zipfile
-path, megabytes = sys.argv[1], int(sys.argv[2])
-rng = random.Random(2026)
-words = ("setup install product folder file archive window value registry "
-         "version update license option default system path data").split()
-text_block = " ".join(rng.choice(words) for _ in range(300000)).encode()
-zero_block = bytes(1 << 20)
-total, target, index = 0, megabytes * 1000 * 1000, 0
-with zipfile.ZipFile(path, "w") as z:
-    while total < target:
-        kind = index % 3
-        size = min(int(1024 * 2 ** rng.uniform(0, 7)), target - total)  # 1 KB .. 128 KB
-        if index % 997 == 0:
-            size = min(4 * 1000 * 1000, target - total)  # a few large files
-        name = f"d{index % 23:02d}/s{index % 7}/f{index:05d}." + ("bin", "txt", "dat")[kind]
-        if kind == 0:
-            data, method = rng.randbytes(size), (zipfile.ZIP_STORED if index % 2 else zipfile.ZIP_DEFLATED)
-        elif kind == 1:
-            start = rng.randrange(0, len(text_block) - 1)
-            data = (text_block[start:] + text_block)[:size]
-            method = zipfile.ZIP_DEFLATED
-        else:
-            data, method = (zero_block * (size // len(zero_block) + 1))[:size], zipfile.ZIP_DEFLATED
-        info = zipfile.ZipInfo(name, date_time=(2026, 12, 7, 12, 0, 0))
-        info.compress_type = method
-        z.writestr(info, data)
-        total += size
-        index += 1
-print(f"{index} files, {total / 1e6:.1f} MB uncompressed")
-PY
+python3 "$root/bench/make_archive.py" "$work/bench.zip" "$megabytes"
 ls -l "$work/bench.zip" | awk '{printf "archive: %.1f MB\n", $5 / 1e6}'
 bytes="$(python3 -c "import zipfile,sys; print(sum(i.file_size for i in zipfile.ZipFile(sys.argv[1]).infolist()))" "$work/bench.zip")"
 
 echo "== building driver"
-i686-w64-mingw32-g++-posix -std=c++17 -O2 -Wall -Wextra -static -static-libgcc -static-libstdc++ \
-    -I"$root/unzip/dll" "$root/bench/unzip_driver.cpp" -o "$work/unzip_driver.exe"
+# shellcheck source=bench/bench_lib.sh
+. "$root/bench/bench_lib.sh"
+bench_require_32bit
+bench_mingw "$work/unzip_driver.exe" -I"$root/unzip/dll" "$root/bench/unzip_driver.cpp"
 
 echo "== preparing Wine"
 mkdir -p "$WINEPREFIX"

@@ -1,0 +1,240 @@
+#!/usr/bin/env bash
+# Benchmark, not a test: our setup against an NSIS installer of the same product, in one run
+# under one Xvfb and one warm wineserver (winemenubuilder off), the cases interleaved round by
+# round. Prints sizes, medians, min-max and ratios for
+#   sizes    setup.exe, UnzDll.dll, zav.zip and the NSIS installers (zlib)
+#   install  ours from the click on "Install" to the end of setup.exe (all options on: seven
+#            shortcuts, the registry record, Zav.exe started) against the whole silent NSIS
+#            install of the same tree doing the same (bench/peer.nsi)
+#   startup  setup.exe from its start to its first painted window against a bare window
+#            program (bench/bare_window.cpp) driven the same way
+#   scale    a generated archive of about 100 MB and a few thousand files, expanded by
+#            UnzDll.dll, by Debian's unzip and by an NSIS installer of the same tree
+# and then where the time of the install and of the start-up goes, step by step, from traced
+# rounds (Wine's relay trace of the calls setup.exe makes; not part of the timed rounds).
+# Every case is checked: trees equal, the seven links and four registry values present.
+#   bench/peer_bench.sh [ROUNDS] [SCALE_ROUNDS] [TRACED_ROUNDS]   (default 9, 5, 3)
+# Environment: PEER_BENCH_MB (default 100). Uses build/windows/wine/peer (never ~/.wine).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root="$PWD"
+rounds="${1:-9}"
+scale_rounds="${2:-5}"
+traced_rounds="${3:-3}"
+megabytes="${PEER_BENCH_MB:-100}"
+product="ZAV 1.00 beta 8"
+
+if ! command -v makensis >/dev/null; then
+    echo "== installing nsis"
+    apt-get install -y nsis >/dev/null
+fi
+for tool in python3 unzip wine makensis i686-w64-mingw32-g++-posix; do
+    command -v "$tool" >/dev/null || { echo "peer_bench: $tool missing" >&2; exit 1; }
+done
+
+# shellcheck source=bench/bench_lib.sh
+. bench/bench_lib.sh
+
+echo "== building"
+cmake --preset windows >/dev/null
+cmake --build --preset windows --target setup UnzDll zavdriver >/dev/null
+build="$root/build/windows"
+work="$build/peerbench"
+rm -rf "$work"; mkdir -p "$work"
+results="$work/results.txt"
+: > "$results"
+
+bench_mingw "$work/timed_run.exe" bench/timed_run.cpp
+bench_mingw "$work/bare_window.exe" -mwindows bench/bare_window.cpp
+bench_mingw "$work/unzip_driver.exe" -I"$root/unzip/dll" bench/unzip_driver.cpp
+
+driver="$build/tests/zavdriver.exe"
+setup_exe="$(winpath "$build/setup.exe")"
+timed() { wine "$work/timed_run.exe" "$@" | tr -d '\r'; }
+close_product() { wine "$driver" none close:Zav.exe >/dev/null 2>&1 || true; }
+record() { echo "$1 $2" >> "$results"; }
+
+echo "== product tree and NSIS installers"
+bench_product_tree "$work/source"
+tree="$work/source/$product"
+makensis -V1 -DPRODUCT -DSOURCE="$tree" -DOUTFILE="$work/nsis_product.exe" bench/peer.nsi
+python3 bench/make_archive.py "$work/scale.zip" "$megabytes"
+mkdir -p "$work/scale_tree"
+python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' \
+    "$work/scale.zip" "$work/scale_tree"
+makensis -V1 -DSOURCE="$work/scale_tree" -DOUTFILE="$work/nsis_scale.exe" bench/peer.nsi
+
+sizes=("$build/setup.exe" "$build/UnzDll.dll" "$build/zav.zip" "$work/nsis_product.exe"
+    "$work/scale.zip" "$work/nsis_scale.exe")
+python3 - "${sizes[@]}" <<'PY'
+import os, sys
+print("\nSizes (bytes)")
+for path in sys.argv[1:]:
+    print(f"  {os.path.basename(path):22}{os.path.getsize(path):>12,}")
+setup, dll, archive, nsis = (os.path.getsize(p) for p in sys.argv[1:5])
+print(f"  setup.exe / NSIS installer: {setup / nsis:.2f}")
+print(f"  UnzDll.dll: {dll / 1024:.1f} KiB (goal <= 64 KiB)")
+print(f"  setup.exe - 2 x (UnzDll.dll + zav.zip): {(setup - 2 * (dll + archive)) / 1024:.1f} KiB"
+      " (goal <= 96 KiB)\n")
+PY
+
+bench_require_32bit
+bench_session peer
+
+# --- checks -------------------------------------------------------------------------------
+installed="$prefix/drive_c/Program Files/$product"
+fail() { echo "peer_bench: $*" >&2; exit 1; }
+check_install() {
+    local who="$1" links
+    diff -r "$tree" "$installed" >/dev/null || fail "$who: installed tree differs"
+    links="$(cd "$users" && find . -name '*.lnk' -path "*$product*" | sort)"
+    for link in "Desktop/$product.lnk" "Start Menu/$product.lnk" \
+        "Programs/$product/$product.lnk" "Programs/$product/Visit ZAV Web site.lnk" \
+        "Programs/$product/Vhat's new.lnk" "Programs/$product/History.lnk" \
+        "Programs/$product/Manual.lnk"; do
+        grep -qF "/$link" <<<"$links" || fail "$who: no link $link"
+    done
+    [ "$(grep -c . <<<"$links")" = 7 ] || fail "$who: not seven links"
+    local values
+    values="$(wine reg query "HKCU\\Software\\ZAV\\$product\\Directories" 2>/dev/null | tr -d '\r')"
+    grep -qE "Program Path +REG_SZ +C:\\\\Program Files\\\\$product\$" <<<"$values" ||
+        fail "$who: no Program Path"
+    grep -qE 'Prev Cfg +REG_SZ +no$' <<<"$values" || fail "$who: no Prev Cfg"
+    grep -qE 'Version +REG_DWORD +0x3f6$' <<<"$values" || fail "$who: no Version"
+    grep -qE 'ShowReadme +REG_DWORD +0x1$' <<<"$values" || fail "$who: no ShowReadme"
+}
+
+# --- the product cases ----------------------------------------------------------------------
+ours_install() {
+    local out
+    out="$(wine "$driver" "$setup_exe" start to-progress install close:Zav.exe 2>&1 | tr -d '\r')" ||
+        fail "our install failed: $out"
+    record startup_ours "$(awk '/^painted_ms /{print $2}' <<<"$out")"
+    record install_ours "$(awk '/^exited_ms /{print $2}' <<<"$out")"
+    check_install ours
+    [ -z "$(find "$users" -path '*Templates*' \( -name UnzDll.dll -o -name zav.zip -o -name "$product" \))" ] ||
+        fail "ours: staged files left in Templates"
+}
+nsis_install() {
+    local out
+    out="$(timed "$(winpath "$work/nsis_product.exe")")" || fail "NSIS install failed: $out"
+    close_product
+    record install_nsis "$(awk '/^ms /{print $2}' <<<"$out")"
+    check_install NSIS
+}
+bare_start() {
+    local out
+    out="$(wine "$driver" "$(winpath "$work/bare_window.exe")" start 2>&1 | tr -d '\r')" ||
+        fail "bare window failed: $out"
+    record startup_bare "$(awk '/^painted_ms /{print $2}' <<<"$out")"
+}
+
+echo "== product: $rounds rounds of ours, NSIS, bare window"
+for round in $(seq 1 "$rounds"); do
+    bench_clean; ours_install
+    bench_clean; nsis_install
+    bench_clean; bare_start
+    printf 'round %d/%d\n' "$round" "$rounds" >&2
+done
+bench_clean
+
+# --- the scale case ---------------------------------------------------------------------------
+scale_out="$work/out"
+echo "== scale: $scale_rounds rounds of UnzDll, unzip, NSIS"
+for round in $(seq 1 "$scale_rounds"); do
+    rm -rf "$scale_out"; mkdir -p "$scale_out/dll" "$scale_out/unzip"; sync
+    out="$(timed "$(winpath "$work/unzip_driver.exe")" "$(winpath "$build/UnzDll.dll")" \
+        "$(winpath "$work/scale.zip")" "$(winpath "$scale_out/dll")")" || fail "UnzDll failed: $out"
+    record scale_unzdll "$(awk '/^ms /{print $2}' <<<"$out")"
+    record scale_unzdll_call "$(awk -F'seconds=' '/seconds=/{print $2 * 1000}' <<<"$out")"
+
+    start="$(date +%s%N)"
+    unzip -q -o "$work/scale.zip" -d "$scale_out/unzip"
+    record scale_unzip "$(awk -v a="$start" -v b="$(date +%s%N)" 'BEGIN { printf "%.1f", (b - a) / 1e6 }')"
+
+    out="$(timed "$(winpath "$work/nsis_scale.exe")" /S "/D=$(winpath "$scale_out/nsis")")" ||
+        fail "NSIS scale install failed: $out"
+    record scale_nsis "$(awk '/^ms /{print $2}' <<<"$out")"
+
+    for who in dll unzip nsis; do
+        diff -r "$work/scale_tree" "$scale_out/$who" >/dev/null || fail "scale: the $who tree differs"
+    done
+    printf 'scale round %d/%d\n' "$round" "$scale_rounds" >&2
+done
+rm -rf "$scale_out"
+
+# --- traced rounds ----------------------------------------------------------------------------
+# Wine's relay trace of the calls setup.exe itself makes to the system, nothing else: the
+# same program, with a millisecond time stamp on each mark (trace_steps.py names the marks).
+echo "== traced: $traced_rounds rounds"
+traced_calls="InitCommonControlsEx;RegisterClassExA;CreateWindowExA;RegOpenKeyExA;RegCreateKeyA"
+traced_calls+=";ShowWindow;UpdateWindow;GetMessageA;EndPaint;InvalidateRect;CreateFileA"
+traced_calls+=";LoadLibraryA;LoadLibraryExA;FreeLibrary;SHFileOperationA;CoCreateInstance"
+traced_calls+=";CoInitialize;DeleteFileA;ShellExecuteA;SendMessageA;exit;_exit;_cexit;ExitProcess"
+wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /d "$traced_calls" /f >/dev/null
+wine reg add 'HKCU\Software\Wine\Debug' /v RelayFromInclude /d setup.exe /f >/dev/null
+mkdir -p "$work/traces"
+for round in $(seq 1 "$traced_rounds"); do
+    bench_clean
+    WINEDEBUG=+pid,+timestamp,+relay,+loaddll wine "$driver" "$setup_exe" start \
+        2>"$work/traces/startup$round.txt" >/dev/null || fail "traced start failed"
+    bench_clean
+    out="$(WINEDEBUG=+pid,+timestamp,+relay,+loaddll wine "$driver" "$setup_exe" start \
+        to-progress install close:Zav.exe 2>"$work/traces/install$round.txt" | tr -d '\r')" ||
+        fail "traced install failed"
+    record traced_install "$(awk '/^exited_ms /{print $2}' <<<"$out")"
+    record traced_startup "$(awk '/^painted_ms /{print $2}' <<<"$out")"
+done
+wine reg delete 'HKCU\Software\Wine\Debug' /f >/dev/null 2>&1 || true
+bench_clean
+
+# --- report -----------------------------------------------------------------------------------
+echo
+echo "Machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores;" \
+    "$(wine --version); $(date -u '+%Y-%m-%d %H:%M UTC')"
+python3 - "$results" "$rounds" "$scale_rounds" "$megabytes" <<'PY'
+import statistics, sys
+results, rounds, scale_rounds, megabytes = sys.argv[1:5]
+samples = {}
+for line in open(results):
+    name, value = line.split()
+    samples.setdefault(name, []).append(float(value))
+med = {k: statistics.median(v) for k, v in samples.items()}
+
+def row(label, name):
+    v = samples.get(name, [])
+    if v:
+        print(f"  {label:44}{med[name]:9.1f}{min(v):9.1f}{max(v):9.1f}")
+
+def ratio(label, a, b, goal=None):
+    if med.get(a) and med.get(b):
+        text = f"  {label:44}{med[a] / med[b]:9.2f}"
+        print(text + (f"   (goal <= {goal})" if goal else ""))
+
+print(f"\nProduct, {rounds} interleaved rounds (ms)      {'median':>9}{'min':>9}{'max':>9}")
+row("install ours: click to end of setup.exe", "install_ours")
+row("install NSIS: whole silent install", "install_nsis")
+row("start to first paint, setup.exe", "startup_ours")
+row("start to first paint, bare window", "startup_bare")
+ratio("install ours / NSIS", "install_ours", "install_nsis", "0.9, aim 0.75")
+ratio("start-up ours / bare window", "startup_ours", "startup_bare", "1.3")
+
+print(f"\nScale, {megabytes} MB, {scale_rounds} interleaved rounds (ms){'median':>7}{'min':>9}{'max':>9}")
+row("UnzDll.dll (driver process)", "scale_unzdll")
+row("UnzDll.dll (inside UnzDllExec)", "scale_unzdll_call")
+row("unzip -q (native)", "scale_unzip")
+row("NSIS install (whole process)", "scale_nsis")
+ratio("UnzDll / NSIS", "scale_unzdll", "scale_nsis", "0.67")
+ratio("UnzDll / unzip", "scale_unzdll", "scale_unzip", "1.5")
+if med.get("traced_install"):
+    print(f"\nTraced rounds: install {med['traced_install']:.1f} ms, start-up {med['traced_startup']:.1f} ms"
+          " (the trace's own cost included)")
+PY
+echo
+echo "Install, click to end, step by step (ms; the rest of the total is the click's delivery"
+echo "and the end of the process, which the trace does not see):"
+python3 bench/trace_steps.py install "$work"/traces/install*.txt
+echo
+echo "Start-up, step by step (ms; the rest is process creation before the first trace line"
+echo "and the driver noticing the paint):"
+python3 bench/trace_steps.py startup "$work"/traces/startup*.txt
