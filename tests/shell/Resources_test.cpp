@@ -114,9 +114,20 @@ TEST_F(ResourcesTest, ManifestDependsOnCommonControlsSix)
     EXPECT_NE(manifest.find("language=\"*\""), std::string::npos);
 }
 
-TEST_F(ResourcesTest, SetupNeedsOnlySystemLibraries)
+namespace {
+
+// What a shipped image may need and carry: only system DLLs beside it, no symbol table
+// (Release builds are stripped) and, for the unzip library, no unwind tables and no
+// thread-local data, as nothing in it throws or runs threads.
+struct ShippedImage {
+    const char* file;
+    bool lean;
+};
+
+void CheckShippedImage(const ShippedImage& shipped)
 {
-    HMODULE image = LoadLibraryExA(BuildPath("setup.exe").c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+    SCOPED_TRACE(shipped.file);
+    HMODULE image = LoadLibraryExA(BuildPath(shipped.file).c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
     ASSERT_NE(image, nullptr);
     auto base = reinterpret_cast<BYTE*>(reinterpret_cast<ULONG_PTR>(image) & ~static_cast<ULONG_PTR>(3));
     auto nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
@@ -132,5 +143,29 @@ TEST_F(ResourcesTest, SetupNeedsOnlySystemLibraries)
         ++imports;
     }
     EXPECT_GT(imports, 0);
+    EXPECT_EQ(nt->FileHeader.PointerToSymbolTable, 0u) << "not stripped";
+    EXPECT_EQ(nt->FileHeader.NumberOfSymbols, 0u) << "not stripped";
+    if (shipped.lean) {
+        const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
+        for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section) {
+            const std::string name(reinterpret_cast<const char*>(section->Name),
+                                   strnlen(reinterpret_cast<const char*>(section->Name), IMAGE_SIZEOF_SHORT_NAME));
+            EXPECT_NE(name.rfind(".eh_fram", 0), 0u) << "unwind tables";
+        }
+        EXPECT_EQ(nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_TLS].VirtualAddress, 0u)
+            << "thread-local data";
+    }
     FreeLibrary(image);
+}
+
+} // namespace
+
+TEST_F(ResourcesTest, SetupNeedsOnlySystemLibraries)
+{
+    CheckShippedImage({"setup.exe", false});
+}
+
+TEST_F(ResourcesTest, UnzipLibraryNeedsOnlySystemLibrariesAndIsLean)
+{
+    CheckShippedImage({"UnzDll.dll", true});
 }

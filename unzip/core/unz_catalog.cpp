@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
-#include <new>
 
 namespace unz {
 namespace {
@@ -156,7 +155,10 @@ private:
         }
         const std::size_t tailLen = static_cast<std::size_t>(
             std::min<std::uint64_t>(size, fmt::kEndSize + fmt::kMaxCommentLength));
-        std::vector<std::uint8_t> tail(tailLen);
+        ByteBuffer tail(tailLen);
+        if (!tail.ok()) {
+            return Status::OutOfMemory;
+        }
         Status status = readExact(size - tailLen, tail.data(), tailLen);
         if (status != Status::Ok) {
             return status;
@@ -221,7 +223,10 @@ private:
         catalog_.entries.reserve(entryCount_);
         raw_.reserve(entryCount_);
         NameTable names;
-        std::vector<std::uint8_t> variable;
+        ByteBuffer variable(fmt::kMaxVariableLength);
+        if (!variable.ok()) {
+            return fail(Status::OutOfMemory);
+        }
         std::uint64_t pos = centralOffset_;
         const std::uint64_t centralEnd = endOffset_;
 
@@ -260,8 +265,8 @@ private:
                 return fail(Status::BadName, index);
             }
             // Name and extra are both bounded by their 16-bit length fields.
-            variable.resize(std::size_t{nameLen} + extraLen);
-            status = readExact(pos + fmt::kCentralSize, variable.data(), variable.size());
+            status = readExact(pos + fmt::kCentralSize, variable.data(),
+                               std::size_t{nameLen} + extraLen);
             if (status != Status::Ok) {
                 return fail(status, index);
             }
@@ -317,7 +322,10 @@ private:
     }
 
     Result readLocals() {
-        std::vector<std::uint8_t> variable;
+        ByteBuffer variable(fmt::kMaxVariableLength);
+        if (!variable.ok()) {
+            return fail(Status::OutOfMemory);
+        }
         for (std::size_t i = 0; i < catalog_.entries.size(); ++i) {
             const long index = static_cast<long>(i);
             Entry& e = catalog_.entries[i];
@@ -355,9 +363,8 @@ private:
             if (headerEnd > limit) {
                 return fail(Status::Corrupt, index);
             }
-            variable.resize(std::size_t{nameLen} + extraLen);
             status = readExact(e.localHeaderOffset + fmt::kLocalSize, variable.data(),
-                               variable.size());
+                               std::size_t{nameLen} + extraLen);
             if (status != Status::Ok) {
                 return fail(status, index);
             }
@@ -475,13 +482,7 @@ bool MemorySource::readAt(std::uint64_t offset, void* buffer, std::size_t len) {
 
 Result readCatalog(Source& source, const Limits& limits, Catalog& catalog) {
     catalog = Catalog{};
-    try {
-        return CatalogReader(source, limits, catalog).run();
-    } catch (const std::bad_alloc&) {
-        return fail(Status::OutOfMemory);
-    } catch (...) {
-        return fail(Status::Internal);
-    }
+    return CatalogReader(source, limits, catalog).run();
 }
 
 }  // namespace unz

@@ -8,12 +8,9 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <new>
 
 namespace unz {
 namespace {
-
-using Buffer = std::vector<std::uint8_t>;
 
 // Aborts the sink's current file unless the file was handed over.
 class OpenFile {
@@ -98,6 +95,8 @@ public:
     Expander(Source& source, Sink& sink, Result& result)
         : source_(source), sink_(sink), result_(result),
           input_(kChunkSize), output_(kChunkSize) {}
+
+    bool ready() const { return input_.ok() && output_.ok(); }
 
     Status expandFile(const Entry& e) {
         FileInfo info;
@@ -213,8 +212,8 @@ private:
     Source& source_;
     Sink& sink_;
     Result& result_;
-    Buffer input_;
-    Buffer output_;
+    ByteBuffer input_;
+    ByteBuffer output_;
 };
 
 Result run(Source& source, Sink& sink, const Limits& limits) {
@@ -243,6 +242,10 @@ Result run(Source& source, Sink& sink, const Limits& limits) {
         return entries[a].dataOffset < entries[b].dataOffset;
     });
     Expander expander(source, sink, result);
+    if (!expander.ready()) {
+        result.status = Status::OutOfMemory;
+        return result;
+    }
     for (std::size_t index : order) {
         const Status status = expander.expandFile(entries[index]);
         if (status != Status::Ok) {
@@ -256,18 +259,10 @@ Result run(Source& source, Sink& sink, const Limits& limits) {
 
 }  // namespace
 
+// Built without exceptions: allocation failures come back as OutOfMemory
+// from the checks where the buffers are made.
 Result expandArchive(Source& source, Sink& sink, const Limits& limits) {
-    try {
-        return run(source, sink, limits);
-    } catch (const std::bad_alloc&) {
-        Result result;
-        result.status = Status::OutOfMemory;
-        return result;
-    } catch (...) {
-        Result result;
-        result.status = Status::Internal;
-        return result;
-    }
+    return run(source, sink, limits);
 }
 
 const char* statusName(Status status) {

@@ -8,8 +8,6 @@
 #include "unz_win_commit.h"
 #include "unz_win_fs.h"
 
-#include <new>
-
 namespace unzdll {
 namespace {
 
@@ -73,13 +71,7 @@ private:
 class TempTree {
 public:
     TempTree() = default;
-    ~TempTree() {
-        try {
-            remove();
-        } catch (...) {
-            // Out of memory while listing: leave the rest, never throw here.
-        }
-    }
+    ~TempTree() { remove(); }
     TempTree(const TempTree&) = delete;
     TempTree& operator=(const TempTree&) = delete;
     void arm(const Path& path) {
@@ -172,13 +164,7 @@ std::uint32_t execute(const UnzCmdRecord* record) {
     }
 
     Committer committer(backupRoot, record->replaceReadOnly != 0, tempName);
-    bool merged = false;
-    try {
-        merged = committer.merge(expandRoot, target);
-    } catch (...) {
-        merged = false;  // undo below whatever stopped the move
-    }
-    if (!merged) {
+    if (!committer.merge(expandRoot, target)) {
         return committer.rollback() ? UNZ_E_COMMIT : UNZ_E_ROLLBACK;
     }
     createdTarget.keep();
@@ -192,14 +178,12 @@ extern "C" {
 
 uint32_t WINAPI GetUnzDllVersion(void) { return UNZDLL_VERSION; }
 
-uint32_t WINAPI UnzDllExec(const UnzCmdRecord* record) {
-    try {
-        return unzdll::execute(record);
-    } catch (const std::bad_alloc&) {
-        return UNZ_E_MEMORY;
-    } catch (...) {
-        return UNZ_E_INTERNAL;
-    }
-}
+// Built without exceptions, so none can leave; a failed allocation of the
+// expansion comes back as UNZ_E_MEMORY.
+uint32_t WINAPI UnzDllExec(const UnzCmdRecord* record) { return unzdll::execute(record); }
+
+// The entry point itself (linked without the C runtime's start-up code):
+// there is nothing to set up or tear down.
+BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
 
 }  // extern "C"
