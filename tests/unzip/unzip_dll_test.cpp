@@ -521,3 +521,105 @@ TEST_F(UnzipDll, RepeatedRunsGiveTheSameTree) {
     }
     EXPECT_EQ(productTree(), snapshot(target_));
 }
+
+TEST_F(UnzipDll, TenLoadsLeaveNoHandlesBehind) {
+    const std::string archive = saveArchive(buildZip({file("a.txt", "a")}).bytes);
+    ASSERT_TRUE(FreeLibrary(module_));
+    module_ = nullptr;
+    DWORD before = 0;
+    ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &before));
+    for (int i = 0; i < 10; ++i) {
+        HMODULE module = LoadLibraryA(dllPath().c_str());
+        ASSERT_NE(nullptr, module);
+        const auto exec = procAddress<UnzExecProc>(module, "UnzDllExec");
+        RawRecord record(archive.c_str(), target_.c_str(),
+                         procAddress<UnzGetVersionProc>(module, "GetUnzDllVersion")());
+        EXPECT_EQ(UNZ_OK, exec(record.get()));
+        ASSERT_TRUE(FreeLibrary(module));
+    }
+    DWORD after = 0;
+    ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &after));
+    EXPECT_EQ(before, after);
+}
+
+TEST_F(UnzipDll, ShortNameAliasesAreRefused) {
+    const std::string longPath = target_ + "\\Long File Name.txt";
+    char shortPath[MAX_PATH] = {};
+    ASSERT_TRUE(writeFile(longPath, "long"));
+    const DWORD len = GetShortPathNameA(longPath.c_str(), shortPath, MAX_PATH);
+    ASSERT_GT(len, 0u);
+    ASSERT_LT(len, static_cast<DWORD>(MAX_PATH));
+    const std::string alias = std::strrchr(shortPath, '\\') + 1;
+    ASSERT_NE("Long File Name.txt", alias) << "the file system made no 8.3 alias";
+    // A folder where the archive has a file: the move fails after the alias.
+    ASSERT_TRUE(CreateDirectoryA((target_ + "\\zz").c_str(), nullptr));
+    const Tree before = snapshot(target_);
+    const std::vector<Item> cases[] = {
+        {file("a.txt", "a"), file(alias, "replaced")},
+        {file("a.txt", "a"), file(alias, "replaced"), file("zz", "rolled back")},
+    };
+    for (const std::vector<Item>& items : cases) {
+        EXPECT_EQ(UNZ_E_COMMIT, expand(buildZip(items).bytes)) << items.size();
+        EXPECT_EQ(before, snapshot(target_)) << items.size();
+    }
+}
+
+namespace {
+
+constexpr char kJapaneseChild[] = "UNZT_CP932_CHILD";
+
+// Runs this test again in a child whose ANSI code page is 932: Wine takes it
+// from the Unix locale, compiled into the build tree for the test.
+DWORD runUnderCodePage932(const char* testName) {
+    std::string locales = ZAV_BUILD_DIR "\\locale";
+    locales.erase(0, 2);  // drive Z: is the Unix root
+    for (char& c : locales) {
+        c = c == '\\' ? '/' : c;
+    }
+    char exe[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::string command = std::string("\"") + exe + "\" --gtest_filter=UnzipDll." + testName;
+    SetEnvironmentVariableA(kJapaneseChild, "1");
+    SetEnvironmentVariableA("LOCPATH", locales.c_str());
+    SetEnvironmentVariableA("LC_ALL", "ja_JP.UTF-8");
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    const BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                        nullptr, &startup, &process);
+    SetEnvironmentVariableA(kJapaneseChild, nullptr);
+    SetEnvironmentVariableA("LOCPATH", nullptr);
+    SetEnvironmentVariableA("LC_ALL", nullptr);
+    if (!started) {
+        return ~DWORD{0};
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = ~DWORD{0};
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
+}  // namespace
+
+TEST_F(UnzipDll, TargetEndingInATrailByteBackslash) {
+    if (GetACP() != 932) {
+        ASSERT_EQ(nullptr, std::getenv(kJapaneseChild)) << "the child did not get code page 932";
+        EXPECT_EQ(0u, runUnderCodePage932("TargetEndingInATrailByteBackslash"));
+        return;
+    }
+    // "ソ" in code page 932: its trail byte is '\'.
+    const std::string dbcs = target_ + "\\\x83\x5C";
+    ASSERT_TRUE(CreateDirectoryA(dbcs.c_str(), nullptr));
+    const Tree before = snapshot(target_);
+    const std::string archive = saveArchive(buildZip({file("a.txt", "a")}).bytes);
+    for (const std::string& path : {dbcs, dbcs + "\\"}) {
+        EXPECT_EQ(UNZ_OK, run(archive, path)) << path;
+        EXPECT_EQ("a", readFile(dbcs + "\\a.txt")) << path;
+        Tree expected = before;
+        expected["\x83\x5C/a.txt"] = "a";
+        EXPECT_EQ(expected, snapshot(target_)) << path;
+        DeleteFileA((dbcs + "\\a.txt").c_str());
+    }
+}
