@@ -522,13 +522,30 @@ TEST_F(UnzipDll, RepeatedRunsGiveTheSameTree) {
     EXPECT_EQ(productTree(), snapshot(target_));
 }
 
+namespace {
+
+// Wine's GetProcessHandleCount answers 0, so count the handle values that open.
+DWORD openHandles() {
+    DWORD count = 0;
+    for (UINT_PTR value = 4; value < 0x10000; value += 4) {
+        DWORD flags = 0;
+        count += GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags) ? 1 : 0;
+    }
+    return count;
+}
+
+}  // namespace
+
 TEST_F(UnzipDll, TenLoadsLeaveNoHandlesBehind) {
     const std::string archive = saveArchive(buildZip({file("a.txt", "a")}).bytes);
     ASSERT_TRUE(FreeLibrary(module_));
     module_ = nullptr;
     DWORD before = 0;
-    ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &before));
-    for (int i = 0; i < 10; ++i) {
+    // The first round opens what the process keeps anyway.
+    for (int i = 0; i <= 10; ++i) {
+        if (i == 1) {
+            before = openHandles();
+        }
         HMODULE module = LoadLibraryA(dllPath().c_str());
         ASSERT_NE(nullptr, module);
         const auto exec = procAddress<UnzExecProc>(module, "UnzDllExec");
@@ -537,9 +554,7 @@ TEST_F(UnzipDll, TenLoadsLeaveNoHandlesBehind) {
         EXPECT_EQ(UNZ_OK, exec(record.get()));
         ASSERT_TRUE(FreeLibrary(module));
     }
-    DWORD after = 0;
-    ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &after));
-    EXPECT_EQ(before, after);
+    EXPECT_EQ(before, openHandles());
 }
 
 TEST_F(UnzipDll, ShortNameAliasesAreRefused) {
@@ -564,50 +579,12 @@ TEST_F(UnzipDll, ShortNameAliasesAreRefused) {
     }
 }
 
-namespace {
-
-constexpr char kJapaneseChild[] = "UNZT_CP932_CHILD";
-
-// Runs this test again in a child whose ANSI code page is 932: Wine takes it
-// from the Unix locale, compiled into the build tree for the test.
-DWORD runUnderCodePage932(const char* testName) {
-    std::string locales = ZAV_BUILD_DIR "\\locale";
-    locales.erase(0, 2);  // drive Z: is the Unix root
-    for (char& c : locales) {
-        c = c == '\\' ? '/' : c;
-    }
-    char exe[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    std::string command = std::string("\"") + exe + "\" --gtest_filter=UnzipDll." + testName;
-    SetEnvironmentVariableA(kJapaneseChild, "1");
-    SetEnvironmentVariableA("LOCPATH", locales.c_str());
-    SetEnvironmentVariableA("LC_ALL", "ja_JP.UTF-8");
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    const BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                        nullptr, &startup, &process);
-    SetEnvironmentVariableA(kJapaneseChild, nullptr);
-    SetEnvironmentVariableA("LOCPATH", nullptr);
-    SetEnvironmentVariableA("LC_ALL", nullptr);
-    if (!started) {
-        return ~DWORD{0};
-    }
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = ~DWORD{0};
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
-}
-
-}  // namespace
-
 TEST_F(UnzipDll, TargetEndingInATrailByteBackslash) {
+    // Wine takes the ANSI code page from the Unix locale: the CTest entry
+    // unzip_cp932 runs this test under ja_JP.UTF-8 and sets UNZT_CP932.
     if (GetACP() != 932) {
-        ASSERT_EQ(nullptr, std::getenv(kJapaneseChild)) << "the child did not get code page 932";
-        EXPECT_EQ(0u, runUnderCodePage932("TargetEndingInATrailByteBackslash"));
-        return;
+        ASSERT_EQ(nullptr, std::getenv("UNZT_CP932")) << "code page 932 not in effect";
+        return;  // only the unzip_cp932 entry runs it
     }
     // "ソ" in code page 932: its trail byte is '\'.
     const std::string dbcs = target_ + "\\\x83\x5C";
