@@ -6,7 +6,7 @@ set -euo pipefail
 need=()
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q '^install ok installed'; }
 
-pkgs=(cmake make g++ g++-mingw-w64-i686-posix libz-mingw-w64-dev googletest
+pkgs=(cmake make g++ g++-mingw-w64-i686-posix libz-mingw-w64-dev googletest clang libclang-rt-14-dev locales
       xvfb xauth imagemagick x11-utils xdotool python3 zlib1g-dev unzip wine wine32:i386)
 for p in "${pkgs[@]}"; do have_pkg "$p" || need+=("$p"); done
 

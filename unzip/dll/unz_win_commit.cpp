@@ -5,6 +5,15 @@ namespace {
 
 bool isFolder(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
 
+// An 8.3 alias ("LONG~1.TXT") opens an item whose own name is another: that
+// item must be neither replaced nor merged into under the alias. This also
+// covers the temporary folder's short name.
+bool isNamedAs(const Path& path, const std::string& name) {
+    WIN32_FIND_DATAA data;
+    FindHandle find(FindFirstFileA(path.c_str(), &data));
+    return find.valid() && equalsNoCase(data.cFileName, name);
+}
+
 }  // namespace
 
 bool Committer::move(const Path& from, const Path& to) {
@@ -71,6 +80,9 @@ bool Committer::mergeFolder(const Path& source, const Path& target, bool topLeve
         }
         // A link in the target could lead outside it: never write through one.
         if ((existing & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+            return false;
+        }
+        if (!isNamedAs(to, child.name)) {
             return false;
         }
         if (isFolder(child.attributes) != isFolder(existing)) {

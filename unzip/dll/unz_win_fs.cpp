@@ -31,6 +31,17 @@ void appendHex32(std::string& out, std::uint32_t value) {
     }
 }
 
+// The ANSI API takes paths in the system code page, where a double-byte
+// character's trail byte can be 0x5C: only a whole character is a separator.
+bool endsWithSeparator(const std::string& text) {
+    const char* last = nullptr;
+    for (const char* p = text.c_str(); *p != '\0'; p = CharNextA(p)) {
+        last = p;
+    }
+    return last != nullptr && last + 1 == text.c_str() + text.size() &&
+           (*last == '\\' || *last == '/');
+}
+
 }  // namespace
 
 bool equalsNoCase(std::string_view a, std::string_view b) {
@@ -69,7 +80,7 @@ bool Path::assign(std::string_view text) {
 }
 
 bool Path::append(std::string_view relative) {
-    const bool needSeparator = !text_.empty() && text_.back() != '\\';
+    const bool needSeparator = !text_.empty() && !endsWithSeparator(text_);
     const std::size_t extra = (needSeparator ? 1 : 0) + relative.size();
     if (extra > kCapacity - text_.size()) {
         return false;
@@ -77,14 +88,20 @@ bool Path::append(std::string_view relative) {
     if (needSeparator) {
         text_ += '\\';
     }
-    for (char c : relative) {
-        text_ += (c == '/') ? '\\' : c;
+    for (std::size_t i = 0; i < relative.size(); ++i) {
+        const char c = relative[i];
+        if (IsDBCSLeadByte(static_cast<BYTE>(c)) && i + 1 < relative.size()) {
+            text_ += c;
+            text_ += relative[++i];
+        } else {
+            text_ += (c == '/') ? '\\' : c;
+        }
     }
     return true;
 }
 
 void Path::trimTrailingSeparators() {
-    while (text_.size() > 1 && (text_.back() == '\\' || text_.back() == '/')) {
+    while (text_.size() > 1 && endsWithSeparator(text_)) {
         // "C:\" names the root; without its separator it would mean the
         // current folder of drive C.
         if (text_.size() == 3 && text_[1] == ':') {
