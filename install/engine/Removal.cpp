@@ -6,25 +6,21 @@
 #include <cstring>
 
 #include "registry/Registry.h"
+#include "shell/Owners.h"
 #include "shell/SetupState.h"
 #include "shell/Text.h"
 
 namespace {
 
-// Outright deletion (no Recycle Bin), no questions; the shell may still report an error.
-constexpr FILEOP_FLAGS DeleteFlags = FOF_SILENT | FOF_NOCONFIRMATION;
 constexpr const char LinkPathFormat[] = "%s\\%s.lnk";
 constexpr const char RecordKeyFormat[] = "%s\\%s\\Directories";
 
-// Folders that a removal never deletes, nor any folder that contains one of them: a path
-// read from the registry is only as trustworthy as whoever wrote it.
-constexpr int ProtectedFolderIds[] = {
-    CSIDL_DESKTOPDIRECTORY, CSIDL_STARTMENU, CSIDL_PROGRAMS, CSIDL_STARTUP,
-    CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_COMMON_STARTMENU, CSIDL_COMMON_PROGRAMS, CSIDL_COMMON_STARTUP,
-    CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILESX86, CSIDL_PROGRAM_FILES_COMMON, CSIDL_PROGRAM_FILES_COMMONX86,
-    CSIDL_WINDOWS, CSIDL_SYSTEM, CSIDL_SYSTEMX86,
-    CSIDL_PROFILE, CSIDL_PERSONAL, CSIDL_APPDATA, CSIDL_LOCAL_APPDATA, CSIDL_COMMON_APPDATA, CSIDL_TEMPLATES,
-};
+// Folders that a removal never deletes, nor any folder that contains one of them, are all
+// those the platform names for the user and the system (the current user's and the common
+// ones): a path read from the registry is only as trustworthy as whoever wrote it. The
+// platform's folder ids run below this bound; ids it does not know, or that name no folder on
+// disk, are skipped.
+constexpr int FolderIdLimit = 0x40;
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
@@ -122,8 +118,10 @@ bool TouchesProtectedFolder(const char* resolved)
 {
     char folder[MAX_PATH];
     char protectedFolder[MAX_PATH];
-    for (int id : ProtectedFolderIds) {
-        if (!SpecialFolder(id, folder) || !ResolveFolder(folder, protectedFolder)) continue;
+    for (int id = 0; id < FolderIdLimit; ++id) {
+        // A folder not made yet is still the platform's: deleting its parent is no safer.
+        if (!SpecialFolder(id | CSIDL_FLAG_DONT_VERIFY, folder) || !ResolveFolder(folder, protectedFolder))
+            continue;
         if (IsSameOrAbove(resolved, protectedFolder)) return true;
         // Nothing of ours lives inside the system's own folder.
         if (id == CSIDL_WINDOWS && IsSameOrAbove(protectedFolder, resolved)) return true;
@@ -138,10 +136,10 @@ bool TouchesProtectedFolder(const char* resolved)
 // Everything one removal deletes, worked out and checked before anything is touched; an
 // empty path means there is nothing of that kind to delete.
 struct RemovalPlan {
-    char programFolder[MAX_PATH + 1];  // followed by a second NUL for the shell
+    char programFolder[MAX_PATH];
     char desktopLink[MAX_PATH];
     char startMenuLink[MAX_PATH];
-    char programGroup[MAX_PATH + 1];   // followed by a second NUL for the shell
+    char programGroup[MAX_PATH];
 };
 
 bool PlanLink(int csidl, const char* name, char (&link)[MAX_PATH])
@@ -151,19 +149,15 @@ bool PlanLink(int csidl, const char* name, char (&link)[MAX_PATH])
     return text::Format(link, LinkPathFormat, folder, name);
 }
 
-bool PlanFolder(const char* path, char (&operand)[MAX_PATH + 1])
-{
-    char resolved[MAX_PATH];
-    return IsSafeFolderToDelete(path, resolved) && text::DoubleNulTerminated(operand, resolved);
-}
-
 bool PlanRemoval(RemovalPlan& plan)
 {
     const char* name = g_setup.selectedVersionName;
     if (!IsUsableVersionName(name)) return false;
 
-    // Without a recorded path there is no folder to delete; a recorded one must be safe.
-    if (ReadInstalledProgramPath() == 0 && !PlanFolder(g_setup.programDir, plan.programFolder))
+    // Without a recorded path, or with an empty one, there is no folder to delete; a recorded
+    // one must be safe.
+    if (ReadInstalledProgramPath() == 0 && g_setup.programDir[0] != '\0' &&
+        !IsSafeFolderToDelete(g_setup.programDir, plan.programFolder))
         return false;
     if (!PlanLink(CSIDL_DESKTOPDIRECTORY, name, plan.desktopLink)) return false;
     if (!PlanLink(CSIDL_STARTMENU, name, plan.startMenuLink)) return false;
@@ -171,21 +165,86 @@ bool PlanRemoval(RemovalPlan& plan)
     char group[MAX_PATH];
     if (SpecialFolder(CSIDL_PROGRAMS, group)) {
         if (!text::AppendPath(group, name)) return false;
-        if (!PlanFolder(group, plan.programGroup)) return false;
+        if (!IsSafeFolderToDelete(group, plan.programGroup)) return false;
     }
     return true;
 }
 
-// The shell's result: 0 when the folder is gone.
-int DeleteFolder(const char* doubleNulPath)
+bool IsDotEntry(const char* name) { return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0; }
+
+// Something that is already gone needs no deleting (a listing may still name an entry that
+// this walk has just deleted).
+bool Deleted(BOOL result)
 {
-    SHFILEOPSTRUCTA operation{};
-    operation.hwnd = g_setup.mainWindow;
-    operation.wFunc = FO_DELETE;
-    operation.pFrom = doubleNulPath;
-    operation.pTo = nullptr;
-    operation.fFlags = DeleteFlags;
-    return SHFileOperationA(&operation);
+    if (result) return true;
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+// A link is removed as itself, whichever kind of entry it poses as; what it points to is
+// never entered.
+bool RemoveLink(const char* path, DWORD attributes)
+{
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        if (RemoveDirectoryA(path)) return true;
+        return Deleted(DeleteFileA(path));
+    }
+    if (DeleteFileA(path)) return true;
+    return Deleted(RemoveDirectoryA(path));
+}
+
+// Read-only entries are deleted too, as the shell's delete does.
+void AllowDeletion(const char* path, DWORD attributes)
+{
+    if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+}
+
+bool DeleteEntry(const char* path, DWORD listedAttributes);
+
+// Deletes a real folder and everything below it, walking the tree itself so that no link
+// inside is ever followed. Stops at the first entry that cannot be deleted.
+bool DeleteTree(const char* folder, DWORD attributes)
+{
+    char pattern[MAX_PATH];
+    if (!text::Copy(pattern, folder) || !text::AppendPath(pattern, "*")) return false;
+    {
+        WIN32_FIND_DATAA found;
+        FindSearch search(FindFirstFileA(pattern, &found));
+        if (!search.Valid()) return false;  // even an empty folder lists "." and ".."
+        do {
+            if (IsDotEntry(found.cFileName)) continue;
+            // A name the code page cannot spell is reached by its short alias.
+            const char* name = found.cFileName;
+            if (std::strchr(name, '?') && found.cAlternateFileName[0] != '\0') name = found.cAlternateFileName;
+            char entry[MAX_PATH];
+            if (!text::Copy(entry, folder) || !text::AppendPath(entry, name)) return false;
+            if (!DeleteEntry(entry, found.dwFileAttributes)) return false;
+        } while (FindNextFileA(search.Get(), &found));
+        if (GetLastError() != ERROR_NO_MORE_FILES) return false;
+    }
+    AllowDeletion(folder, attributes);
+    return Deleted(RemoveDirectoryA(folder));
+}
+
+bool DeleteEntry(const char* path, DWORD listedAttributes)
+{
+    // The entry as it is now, not only as listed: a folder swapped for a link since the
+    // listing must not be entered either.
+    DWORD current = GetFileAttributesA(path);
+    DWORD attributes = listedAttributes | (current == INVALID_FILE_ATTRIBUTES ? 0 : current);
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return RemoveLink(path, attributes);
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return DeleteTree(path, attributes);
+    AllowDeletion(path, attributes);
+    return Deleted(DeleteFileA(path));
+}
+
+// A planned folder, deleted only while it is still a real folder and not a link.
+bool DeleteFolder(const char* folder)
+{
+    DWORD attributes = GetFileAttributesA(folder);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return false;
+    return DeleteTree(folder, attributes);
 }
 
 bool IsPresent(const char* path) { return path[0] != '\0' && PathFileExistsA(path); }
@@ -231,10 +290,10 @@ bool RemoveInstalledVersion()
     if (!PlanRemoval(plan)) return false;
 
     bool ok = true;
-    if (IsPresent(plan.programFolder) && DeleteFolder(plan.programFolder) != 0) return false;
+    if (IsPresent(plan.programFolder) && !DeleteFolder(plan.programFolder)) return false;
     if (IsPresent(plan.desktopLink) && !DeleteFileA(plan.desktopLink)) ok = false;
     if (IsPresent(plan.startMenuLink) && !DeleteFileA(plan.startMenuLink)) ok = false;
-    if (IsPresent(plan.programGroup) && DeleteFolder(plan.programGroup) != 0) return false;
+    if (IsPresent(plan.programGroup) && !DeleteFolder(plan.programGroup)) return false;
     if (!ok) return false;
 
     DeleteVersionKey();

@@ -69,20 +69,37 @@ RegKey OpenVersionKey(const char* format, const char* name)
     return OpenUserKey(path);
 }
 
-// Reads a REG_SZ into a buffer of RegistryTextCapacity bytes and terminates it after the bytes
-// returned. A value of another type, or one whose text and NUL would not fit, fails.
-bool ReadTextValue(HKEY key, const char* name, RegistryText& out)
+// Reads a REG_SZ or REG_EXPAND_SZ into a buffer of RegistryTextCapacity bytes and terminates it
+// after the bytes returned. A value of another type, or one whose text and NUL would not fit,
+// fails.
+bool ReadTextValue(HKEY key, const char* name, RegistryText& out, DWORD& type)
 {
-    DWORD type = REG_NONE;
+    type = REG_NONE;
     DWORD size = sizeof out;
     if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(out), &size) !=
         ERROR_SUCCESS)
         return false;
-    if (type != REG_SZ || size > sizeof out) return false;
+    if ((type != REG_SZ && type != REG_EXPAND_SZ) || size > sizeof out) return false;
     if (size > 0 && out[size - 1] == '\0') return true;
     if (size == sizeof out) return false;
     out[size] = '\0';
     return true;
+}
+
+// A path stored as REG_EXPAND_SZ names its folder only once its variables are expanded; an
+// expansion that does not fit fails rather than naming a cut path.
+bool ReadPathValue(HKEY key, const char* name, RegistryText& out)
+{
+    DWORD type = REG_NONE;
+    RegistryText stored;
+    if (!ReadTextValue(key, name, stored, type)) return false;
+    if (type == REG_SZ) return text::Copy(out, stored);
+    DWORD length = ExpandEnvironmentStringsA(stored, out, sizeof out);
+    if (length == 0 || length > sizeof out) {
+        out[0] = '\0';
+        return false;
+    }
+    return text::Length(out, sizeof out) < sizeof out;
 }
 
 // Reads a 4-byte REG_DWORD; anything else counts as no number.
@@ -134,7 +151,7 @@ int ReadProgramPath(const char* versionName, RegistryText& out)
 {
     RegKey directories = OpenVersionKey(DirectoriesKeyFormat, versionName);
     if (!directories) return 1;
-    return ReadTextValue(directories.Get(), ProgramPathValue, out) ? 0 : 1;
+    return ReadPathValue(directories.Get(), ProgramPathValue, out) ? 0 : 1;
 }
 
 } // namespace

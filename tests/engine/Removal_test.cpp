@@ -4,6 +4,7 @@
 #include <shlwapi.h>
 
 #include <string>
+#include <vector>
 
 #include "engine/Removal.h"
 #include "shell/SetupState.h"
@@ -13,6 +14,64 @@
 using namespace testing_support;
 
 namespace {
+
+std::string ShellFolder(int csidl)
+{
+    char path[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, csidl | CSIDL_FLAG_DONT_VERIFY, nullptr, SHGFP_TYPE_CURRENT, path);
+    return path;
+}
+
+// Wine reports a Unix symbolic link to a folder as a reparse point, and its own
+// CreateSymbolicLinkA makes nothing; so under Wine the link is made from the Unix side.
+bool RunUnixCommand(std::vector<std::string> args)
+{
+    using Spawn = LONG(__cdecl*)(char* const* argv, int wait);
+    auto spawn = reinterpret_cast<Spawn>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "__wine_unix_spawnvp")));
+    if (!spawn) return false;
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(&arg[0]);
+    argv.push_back(nullptr);
+    return spawn(argv.data(), 1) == 0;
+}
+
+std::string UnixPath(const std::string& path)
+{
+    using ToUnix = char*(__cdecl*)(const wchar_t* dosName);
+    auto toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    wchar_t wide[MAX_PATH];
+    if (!toUnix || !MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH)) return std::string();
+    char* unixName = toUnix(wide);
+    if (!unixName) return std::string();
+    std::string result = unixName;
+    HeapFree(GetProcessHeap(), 0, unixName);
+    return result;
+}
+
+bool IsLink(const std::string& path)
+{
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// A symbolic link at `link` to the existing `target`: the platform's own where it makes one,
+// else a Unix one.
+bool MakeLink(const std::string& link, const std::string& target)
+{
+    bool folder = DirectoryExists(target);
+    DWORD flags = folder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0;
+    if (CreateSymbolicLinkA(link.c_str(), target.c_str(), flags) && (IsLink(link) || (!folder && FileExists(link))))
+        return true;
+    return RunUnixCommand({"ln", "-s", UnixPath(target), UnixPath(link)}) &&
+           (folder ? IsLink(link) : FileExists(link));
+}
+
+void DropLink(const std::string& link)
+{
+    if (!RemoveDirectoryA(link.c_str()) && !DeleteFileA(link.c_str())) RunUnixCommand({"rm", "-f", UnixPath(link)});
+}
 
 class RemovalTest : public ::testing::Test {
 public:
@@ -81,6 +140,80 @@ TEST_F(RemovalTest, RemovesWhatItFindsAndSkipsWhatIsAlreadyGone)
     EXPECT_TRUE(DirectoryExists(Dir("ZAV 1.00 beta 6")));
 }
 
+TEST_F(RemovalTest, LinksInsideTheFolderAreNeverFollowed)
+{
+    // Each case has a version of its own: a link that the platform cannot remove keeps its
+    // version's record for a later attempt.
+    struct Case {
+        const char* name;
+        std::string (*link)(RemovalTest& t, const std::string& name);
+        bool toFolder;
+    };
+    const Case cases[] = {
+        {"ZAV 0.71", [](RemovalTest& t, const std::string& n) { return t.Dir(n) + "\\Elsewhere"; }, true},
+        {"ZAV 0.72", [](RemovalTest& t, const std::string& n) { return t.Dir(n) + "\\UserSettings\\Elsewhere"; }, true},
+        {"ZAV 0.73", [](RemovalTest& t, const std::string& n) { return t.folders.programs + "\\" + n + "\\Elsewhere"; }, true},
+        {"ZAV 0.74", [](RemovalTest& t, const std::string& n) { return t.Dir(n) + "\\UserSettings\\kept.txt"; }, false},
+    };
+    const std::string outside = root + "\\Outside";
+    CreateDirectoryA(outside.c_str(), nullptr);
+    WriteFile(outside + "\\kept.txt", "keep");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Install(c.name);
+        const std::string link = c.link(*this, c.name);
+        ASSERT_TRUE(MakeLink(link, c.toFolder ? outside : outside + "\\kept.txt")) << link;
+
+        bool removed = Remove(c.name);
+        EXPECT_EQ(ReadFile(outside + "\\kept.txt"), "keep");
+        if (removed) {
+            EXPECT_EQ(Left(c.name), 0);
+        } else {
+            EXPECT_TRUE(KeyExists(std::string("Software\\ZAV\\") + c.name));
+            EXPECT_TRUE(IsLink(link));
+            DropLink(link);
+        }
+    }
+    // Only a link that poses as a folder may be beyond the platform's power to remove.
+    EXPECT_FALSE(KeyExists("Software\\ZAV\\ZAV 0.74"));
+}
+
+TEST_F(RemovalTest, EmptyAndExpandableRecordedPathsAreRemoved)
+{
+    const std::string name = "ZAV 0.8";
+    const std::string profile = ShellFolder(CSIDL_PROFILE);
+    ASSERT_FALSE(profile.empty());
+    ASSERT_EQ(CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, root.c_str(), static_cast<int>(profile.size()),
+                             profile.c_str(), -1), CSTR_EQUAL) << root;
+    SetEnvironmentVariableA("ZAV_REMOVAL_ROOT", root.c_str());
+    struct Case {
+        const char* label;
+        DWORD type;
+        std::string path;
+        int left;  // an empty path names no folder, so the folder stays
+    };
+    const Case cases[] = {
+        {"empty", REG_SZ, "", 1},
+        {"a variable of our own", REG_EXPAND_SZ, "%ZAV_REMOVAL_ROOT%\\Base\\" + name, 0},
+        {"the user's profile", REG_EXPAND_SZ, "%USERPROFILE%" + root.substr(profile.size()) + "\\Base\\" + name, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        ResetProductKey();
+        Install(name);
+        SHSetValueA(HKEY_CURRENT_USER, ("Software\\ZAV\\" + name + "\\Directories").c_str(), "Program Path", c.type,
+                    c.path.c_str(), static_cast<DWORD>(c.path.size()));
+        WriteFile(root + "\\marker.txt", "keep");
+
+        EXPECT_TRUE(Remove(name));
+        EXPECT_EQ(Left(name), c.left);
+        EXPECT_FALSE(KeyExists("Software\\ZAV"));
+        EXPECT_TRUE(FileExists(root + "\\marker.txt"));
+        RemoveTree(Dir(name));
+    }
+    SetEnvironmentVariableA("ZAV_REMOVAL_ROOT", nullptr);
+}
+
 TEST_F(RemovalTest, SomethingInUseKeepsTheRecordUntilALaterAttempt)
 {
     // A file held open without FILE_SHARE_DELETE, as a running program holds it. A held
@@ -119,8 +252,11 @@ TEST_F(RemovalTest, UnsafeNamesAndRecordedPathsDeleteNothing)
         std::string name;
         std::string path;  // "Program Path" recorded for the name
     };
+    const std::string media = root + "\\Profile\\Media";
+    const std::string music = ShellFolder(CSIDL_MYMUSIC);
+    const std::string favorites = ShellFolder(CSIDL_FAVORITES);
+    const std::string publicDocuments = ShellFolder(CSIDL_COMMON_DOCUMENTS);
     const Case cases[] = {
-        {good, ""},
         {good, programs},                              // the Programs folder itself...
         {good, programs + "\\"},                       // ...spelt with a trailing backslash
         {good, programs + "\\..\\Programs"},           // ...or roundabout
@@ -136,6 +272,11 @@ TEST_F(RemovalTest, UnsafeNamesAndRecordedPathsDeleteNothing)
         {good, folders.desktop + "."},                // the file system drops the dot
         {good, folders.desktop + ":stream"},
         {good, root + "\\marker.txt"},                 // a file, not a folder
+        {good, folders.pictures},                      // the user's and the common shell folders
+        {good, music},
+        {good, favorites},
+        {good, publicDocuments},
+        {good, media},                                 // holds only Pictures
         {"", root + "\\Base\\" + good},                // would name the Programs folder
         {"..", root + "\\Base\\" + good},              // would name the Start menu
         {"..\\..\\Desktop", root + "\\Base\\" + good},
@@ -148,7 +289,13 @@ TEST_F(RemovalTest, UnsafeNamesAndRecordedPathsDeleteNothing)
     };
     const std::string markers[] = {root + "\\marker.txt", folders.desktop + "\\marker.txt",
                                    folders.startMenu + "\\marker.txt", programs + "\\marker.txt",
-                                   root + "\\Base\\marker.txt"};
+                                   root + "\\Base\\marker.txt", folders.pictures + "\\marker.txt",
+                                   media + "\\marker.txt", music + "\\zav-marker.txt",
+                                   favorites + "\\zav-marker.txt", publicDocuments + "\\zav-marker.txt"};
+    for (const std::string& folder : {music, favorites, publicDocuments}) {
+        ASSERT_FALSE(folder.empty());
+        CreateDirectoryA(folder.c_str(), nullptr);
+    }
     for (const Case& c : cases) {
         SCOPED_TRACE("name \"" + c.name + "\", path \"" + c.path + "\"");
         ResetProductKey();
@@ -161,17 +308,14 @@ TEST_F(RemovalTest, UnsafeNamesAndRecordedPathsDeleteNothing)
         EXPECT_EQ(Left(good), 5);
         EXPECT_TRUE(c.name.empty() || KeyExists("Software\\ZAV\\" + c.name));
     }
+    for (const std::string& marker : markers) DeleteFileA(marker.c_str());
     EXPECT_TRUE(IsUsableVersionName(std::string(234, 'Z').c_str()));
 }
 
 TEST(RemovalSafety, SystemAndUserFoldersAreNeverDeletedWhole)
 {
     ResetSetupState();
-    auto folder = [](int csidl) {
-        char path[MAX_PATH] = "";
-        SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
-        return std::string(path);
-    };
+    auto folder = ShellFolder;
     const std::string windows = folder(CSIDL_WINDOWS);
     const std::string programFiles = folder(CSIDL_PROGRAM_FILES);
     const std::string profile = folder(CSIDL_PROFILE);
@@ -195,6 +339,22 @@ TEST(RemovalSafety, SystemAndUserFoldersAreNeverDeletedWhole)
         EXPECT_FALSE(IsSafeFolderToDelete(path.c_str(), resolved)) << path;
         EXPECT_STREQ(resolved, "") << path;
     }
+    // Every other kind the platform names, for the user and for everyone.
+    const int kinds[] = {
+        CSIDL_MYPICTURES, CSIDL_MYMUSIC, CSIDL_MYVIDEO, CSIDL_FAVORITES, CSIDL_SENDTO, CSIDL_RECENT,
+        CSIDL_NETHOOD, CSIDL_PRINTHOOD, CSIDL_COOKIES, CSIDL_HISTORY, CSIDL_INTERNET_CACHE,
+        CSIDL_LOCAL_APPDATA, CSIDL_ADMINTOOLS, CSIDL_CDBURN_AREA, CSIDL_FONTS, CSIDL_RESOURCES,
+        CSIDL_COMMON_DOCUMENTS, CSIDL_COMMON_MUSIC, CSIDL_COMMON_PICTURES, CSIDL_COMMON_VIDEO,
+        CSIDL_COMMON_FAVORITES, CSIDL_COMMON_TEMPLATES, CSIDL_COMMON_ADMINTOOLS,
+    };
+    int named = 0;
+    for (int kind : kinds) {
+        const std::string path = folder(kind);
+        if (path.empty()) continue;
+        ++named;
+        EXPECT_FALSE(IsSafeFolderToDelete(path.c_str(), resolved)) << kind << " " << path;
+    }
+    EXPECT_GE(named, 15);
 
     const std::string safe[][2] = {
         {programFiles + "\\ZAV 1.00 beta 8", programFiles + "\\ZAV 1.00 beta 8"},

@@ -261,6 +261,11 @@ TEST_F(RegistryTest, ProgramPathReadsNeverRunPastTheirBuffers)
     const std::string x261(261, 'x'), y301(301, 'y'), w260 = std::string(259, 'w') + 'Q';
     const std::string z259(259, 'z');
     const DWORD number = 7;
+    // Expandable paths are read expanded, and only when the expansion fits too.
+    SetEnvironmentVariableA("ZAV_REGISTRY_BASE", "C:\\Base");
+    SetEnvironmentVariableA("ZAV_REGISTRY_259", std::string(259, 'e').c_str());
+    SetEnvironmentVariableA("ZAV_REGISTRY_260", std::string(260, 'f').c_str());
+    const std::string base = "%ZAV_REGISTRY_BASE%\\ZAV", e259 = "%ZAV_REGISTRY_259%", f260 = "%ZAV_REGISTRY_260%";
     struct Case {
         const char* what;
         DWORD type;
@@ -274,6 +279,11 @@ TEST_F(RegistryTest, ProgramPathReadsNeverRunPastTheirBuffers)
         {"259 characters and NUL", REG_SZ, z259.c_str(), 260, z259},
         {"a number", REG_DWORD, &number, 4, ""},
         {"binary bytes", REG_BINARY, "C:\\bin", 6, ""},
+        {"expandable", REG_EXPAND_SZ, base.c_str(), DWORD(base.size()), "C:\\Base\\ZAV"},
+        {"expandable with NUL", REG_EXPAND_SZ, base.c_str(), DWORD(base.size() + 1), "C:\\Base\\ZAV"},
+        {"expandable to 259 characters", REG_EXPAND_SZ, e259.c_str(), DWORD(e259.size()), std::string(259, 'e')},
+        {"expandable to 260 characters", REG_EXPAND_SZ, f260.c_str(), DWORD(f260.size()), ""},
+        {"expandable, unknown variable", REG_EXPAND_SZ, "%ZAV_REGISTRY_NONE%", 19, "%ZAV_REGISTRY_NONE%"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -288,6 +298,8 @@ TEST_F(RegistryTest, ProgramPathReadsNeverRunPastTheirBuffers)
         EXPECT_EQ(std::string(g_setup.programDir), ok ? c.expected : "before");
         EXPECT_EQ(std::string(g_setup.previousProgramDir), ok ? c.expected : "before");
     }
+    for (const char* variable : {"ZAV_REGISTRY_BASE", "ZAV_REGISTRY_259", "ZAV_REGISTRY_260"})
+        SetEnvironmentVariableA(variable, nullptr);
 }
 
 TEST_F(RegistryTest, NamesThatDoNotMakeAKeyPathFail)

@@ -377,11 +377,13 @@ constexpr const char UserShellFoldersKey[] =
 } // namespace
 
 StandInShellFolders::StandInShellFolders(const std::string& root)
-    : desktop(root + "\\Desktop"), startMenu(root + "\\Start Menu"), programs(startMenu + "\\Programs")
+    : desktop(root + "\\Desktop"), startMenu(root + "\\Start Menu"), programs(startMenu + "\\Programs"),
+      pictures(root + "\\Media\\Pictures")
 {
     CreateDirectoryA(root.c_str(), nullptr);
+    CreateDirectoryA((root + "\\Media").c_str(), nullptr);
     const std::pair<const char*, const std::string*> redirects[] = {
-        {"Desktop", &desktop}, {"Start Menu", &startMenu}, {"Programs", &programs}};
+        {"Desktop", &desktop}, {"Start Menu", &startMenu}, {"Programs", &programs}, {"My Pictures", &pictures}};
     HKEY key = nullptr;
     RegCreateKeyExA(HKEY_CURRENT_USER, UserShellFoldersKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
                     nullptr);

@@ -105,9 +105,10 @@ bool KeyExists(const std::string& path);
 bool ReadString(const std::string& keyPath, const char* value, std::string& out, DWORD* byteCount = nullptr);
 bool ReadDword(const std::string& keyPath, const char* value, std::uint32_t& out);
 
-// While alive, the current user's Desktop, Start menu and Programs folders (as
+// While alive, the current user's Desktop, Start menu, Programs and Pictures folders (as
 // SHGetFolderPathA reports them) are stand-ins created inside `root`, so that tests can make
 // and delete shortcuts without touching the prefix's own folders. Restores the settings.
+// Pictures lies one folder deeper, in "Media", which holds no other shell folder.
 class StandInShellFolders {
 public:
     explicit StandInShellFolders(const std::string& root);
@@ -118,6 +119,7 @@ public:
     std::string desktop;
     std::string startMenu;
     std::string programs;
+    std::string pictures;
 
 private:
     struct Saved {
