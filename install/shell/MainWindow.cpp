@@ -46,6 +46,7 @@ LRESULT OnCreate(HWND window)
     g_setup.mainWindow = window;
     HRESULT com = CoInitialize(nullptr);
     comInitialized = SUCCEEDED(com);
+    StartHurriedPressGuard();
 
     RECT client;
     GetClientRect(window, &client);
@@ -67,13 +68,13 @@ LRESULT OnCreate(HWND window)
     // The welcome page runs the registry detection while it is created.
     g_setup.pageWindows[WelcomePageIndex] =
         CreatePage(WelcomePageClass, WS_VISIBLE, window, WelcomePageIndex);
-    EnableWindow(g_setup.backButton, FALSE);
+    EnableButton(g_setup.backButton, false);
 
     if (g_setup.previousVersionsExist || g_setup.thisVersionInstalled) {
         g_setup.maintenancePage =
             CreatePage(MaintenancePageClass, WS_VISIBLE, window, MaintenancePageId);
         ShowWindow(g_setup.pageWindows[WelcomePageIndex], SW_HIDE);
-        EnableWindow(g_setup.nextButton, FALSE);
+        EnableButton(g_setup.nextButton, false);
     }
 
     // Order matters: the destination page fills installBaseDir, which the progress page shows.
@@ -114,6 +115,7 @@ LRESULT OnDestroy()
 {
     if (comInitialized) CoUninitialize();
     comInitialized = false;
+    StopHurriedPressGuard();
 
     for (HWND& page : g_setup.pageWindows) {
         if (page) DestroyWindow(page);

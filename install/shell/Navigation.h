@@ -11,6 +11,20 @@ constexpr const char ExitQuestionCaption[] = "Exit Setup";
 void ShowPage(int newIndex);
 int UpdateNavigationButtons();
 
+// Enables or disables a button of the wizard. A button that is disabled while it has the
+// keyboard focus hands the focus on to an enabled button beside it (or to the main window),
+// so the keyboard never ends up on a control that takes no input.
+void EnableButton(HWND button, bool enabled);
+
+// For the life of the main window: the second press of a double-click whose first press
+// changed the page never reaches the page that press opened.
+void StartHurriedPressGuard();
+void StopHurriedPressGuard();
+
+// Throws away the clicks and keys waiting in this thread's queue: input aimed at a wizard
+// that was busy and could not yet show what it was doing.
+void DropQueuedInput();
+
 // Main window commands; each returns 0.
 LRESULT OnBackCommand();
 LRESULT OnNextCommand();
