@@ -46,7 +46,6 @@ LRESULT OnCreate(HWND window)
     g_setup.mainWindow = window;
     HRESULT com = CoInitialize(nullptr);
     comInitialized = SUCCEEDED(com);
-    StartHurriedPressGuard();
 
     RECT client;
     GetClientRect(window, &client);
@@ -64,6 +63,9 @@ LRESULT OnCreate(HWND window)
     SendMessageA(g_setup.backButton, WM_SETFONT, font, FALSE);
     SendMessageA(g_setup.nextButton, WM_SETFONT, font, FALSE);
     SendMessageA(g_setup.cancelButton, WM_SETFONT, font, FALSE);
+    IgnoreHurriedPresses(g_setup.backButton);
+    IgnoreHurriedPresses(g_setup.nextButton);
+    IgnoreHurriedPresses(g_setup.cancelButton);
 
     // The welcome page runs the registry detection while it is created.
     g_setup.pageWindows[WelcomePageIndex] =
@@ -115,7 +117,6 @@ LRESULT OnDestroy()
 {
     if (comInitialized) CoUninitialize();
     comInitialized = false;
-    StopHurriedPressGuard();
 
     for (HWND& page : g_setup.pageWindows) {
         if (page) DestroyWindow(page);

@@ -16,7 +16,7 @@ unsigned pageChanges = 0;
 // another program, or dispatched by a modal loop inside the sequence) do nothing.
 bool installRunning = false;
 
-// The last left-button press this thread took from its queue.
+// The last left-button press on one of the three buttons.
 struct Press {
     bool seen;
     DWORD time;
@@ -24,31 +24,31 @@ struct Press {
     unsigned pageChangesBefore;
 };
 Press lastPress{};
-HHOOK hurriedPressHook = nullptr;
+WNDPROC buttonProc = nullptr;  // the button class's own procedure, shared by the three
 
-// Measured as the platform measures a double-click: from press to press, inside the
-// double-click rectangle centred on the first press.
-bool IsSecondPressOfDoubleClick(const MSG& press)
+// The press being handled, with the time and place it was taken from the queue. Measured as
+// the platform measures a double-click: from press to press, inside the double-click
+// rectangle centred on the first press.
+bool IsHurriedPress()
 {
-    if (!lastPress.seen || press.time - lastPress.time >= GetDoubleClickTime()) return false;
-    return std::abs(press.pt.x - lastPress.position.x) <= GetSystemMetrics(SM_CXDOUBLECLK) / 2 &&
-           std::abs(press.pt.y - lastPress.position.y) <= GetSystemMetrics(SM_CYDOUBLECLK) / 2;
+    DWORD position = GetMessagePos();
+    Press press{true, static_cast<DWORD>(GetMessageTime()),
+                {static_cast<short>(LOWORD(position)), static_cast<short>(HIWORD(position))}, pageChanges};
+    bool hurried = lastPress.seen && lastPress.pageChangesBefore != pageChanges &&
+                   press.time - lastPress.time < GetDoubleClickTime() &&
+                   std::abs(press.position.x - lastPress.position.x) <= GetSystemMetrics(SM_CXDOUBLECLK) / 2 &&
+                   std::abs(press.position.y - lastPress.position.y) <= GetSystemMetrics(SM_CYDOUBLECLK) / 2;
+    lastPress = press;
+    return hurried;
 }
 
-// Sees every message as it leaves the queue, whichever loop takes it (ours, a message box's).
-// A press that would land on the page its predecessor just opened is turned into WM_NULL; its
-// release is harmless, as no control was pressed.
-LRESULT CALLBACK DropHurriedPress(int code, WPARAM removal, LPARAM lParam)
+// A push button takes the second press of a double-click (WM_LBUTTONDBLCLK) as a press of
+// its own; the one that follows a page change is swallowed, and its release then finds the
+// button not pressed and does nothing.
+LRESULT CALLBACK HurriedPressFilter(HWND button, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    if (code == HC_ACTION && removal == PM_REMOVE) {
-        MSG& msg = *reinterpret_cast<MSG*>(lParam);
-        if (msg.message == WM_LBUTTONDOWN || msg.message == WM_LBUTTONDBLCLK) {
-            bool hurried = IsSecondPressOfDoubleClick(msg) && lastPress.pageChangesBefore != pageChanges;
-            lastPress = {true, msg.time, msg.pt, pageChanges};
-            if (hurried) msg.message = WM_NULL;
-        }
-    }
-    return CallNextHookEx(hurriedPressHook, code, removal, lParam);
+    if ((msg == WM_LBUTTONDOWN || msg == WM_LBUTTONDBLCLK) && IsHurriedPress()) return 0;
+    return CallWindowProcA(buttonProc, button, msg, wParam, lParam);
 }
 
 // The next visible and enabled button among the siblings of `button`, in creation order and
@@ -133,17 +133,13 @@ void EnableButton(HWND button, bool enabled)
     if (!enabled && hadFocus) SetFocus(FocusAfterDisabling(button));
 }
 
-void StartHurriedPressGuard()
+void IgnoreHurriedPresses(HWND button)
 {
-    if (hurriedPressHook) return;
-    lastPress = {};
-    hurriedPressHook = SetWindowsHookExA(WH_GETMESSAGE, DropHurriedPress, nullptr, GetCurrentThreadId());
-}
-
-void StopHurriedPressGuard()
-{
-    if (hurriedPressHook) UnhookWindowsHookEx(hurriedPressHook);
-    hurriedPressHook = nullptr;
+    if (!button) return;
+    lastPress = {};  // a new main window starts without a press behind it
+    WNDPROC previous = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HurriedPressFilter)));
+    if (!buttonProc) buttonProc = previous;
 }
 
 void DropQueuedInput()

@@ -16,10 +16,9 @@ int UpdateNavigationButtons();
 // so the keyboard never ends up on a control that takes no input.
 void EnableButton(HWND button, bool enabled);
 
-// For the life of the main window: the second press of a double-click whose first press
-// changed the page never reaches the page that press opened.
-void StartHurriedPressGuard();
-void StopHurriedPressGuard();
+// Makes one of the three buttons ignore the second press of a double-click whose first
+// press changed the page: that press would act on a page the user has not seen yet.
+void IgnoreHurriedPresses(HWND button);
 
 // Throws away the clicks and keys waiting in this thread's queue: input aimed at a wizard
 // that was busy and could not yet show what it was doing.
