@@ -361,31 +361,3 @@ TEST_F(InstallEndToEndTest, ConsoleDriverRunsAScenario)
     EXPECT_NE(printed.find("exit_code 0"), std::string::npos) << printed;
     EXPECT_EQ(ReadTree(ProgramDir()), ExpectedProductTree());
 }
-
-TEST_F(InstallEndToEndTest, ALibraryPlantedBesideTheSetupIsNeverLoaded)
-{
-    // A Downloads folder: the setup, and beside it a library named like one that the system
-    // loads by name only once the setup runs (the theme library, with the first button).
-    std::string downloads = MakeTempFolder("downloads");
-    std::string setup = downloads + "\\setup.exe";
-    std::string planted = downloads + "\\uxtheme.dll";
-    ASSERT_TRUE(CopyFileA(BuildPath("setup.exe").c_str(), setup.c_str(), FALSE));
-    ASSERT_TRUE(CopyFileA(BuildPath("tests\\planted\\PlantedLibrary.dll").c_str(), planted.c_str(), FALSE));
-
-    // Wine is told to prefer a native copy of it wherever it finds one.
-    char overrides[1024] = "";
-    DWORD length = GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof overrides);
-    ASSERT_LT(length, sizeof overrides);
-    std::string saved = overrides;
-    SetEnvironmentVariableA("WINEDLLOVERRIDES", (saved + (saved.empty() ? "" : ";") + "uxtheme=n,b").c_str());
-    {
-        e2e::SetupDriver driver;
-        bool started = driver.Start(setup, downloads);
-        bool walked = started && driver.GoToProgressPage();
-        SetEnvironmentVariableA("WINEDLLOVERRIDES", length ? saved.c_str() : nullptr);
-        EXPECT_TRUE(started);
-        EXPECT_TRUE(walked);
-        EXPECT_FALSE(FileExists(planted + ".loaded")) << "the planted library was loaded";
-    }
-    RemoveTree(downloads);
-}

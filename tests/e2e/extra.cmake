@@ -12,13 +12,8 @@ set_target_properties(zavdriver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINA
 add_executable(openrecorder ${CMAKE_CURRENT_LIST_DIR}/recorder/OpenRecorder.cpp)
 set_target_properties(openrecorder PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
 
-# What the tests plant beside a copy of setup.exe under a system library's name.
-add_library(plantedlibrary SHARED ${CMAKE_CURRENT_LIST_DIR}/planted/PlantedLibrary.cpp)
-set_target_properties(plantedlibrary PROPERTIES PREFIX "" OUTPUT_NAME PlantedLibrary
-    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/planted)
-
 target_link_libraries(${target} PRIVATE e2edriver shlwapi)
-add_dependencies(${target} setup zavdriver openrecorder zavarchive plantedlibrary)
+add_dependencies(${target} setup zavdriver openrecorder zavarchive)
 if(TARGET Zav)
     add_dependencies(${target} Zav)
 endif()
