@@ -123,7 +123,8 @@ PY
 
 click() {  # x y in the X window
     xdotool mousemove --window "$window" "$1" "$2" click 1
-    sleep 0.5
+    # Slower than a double-click: a second press that soon after a page change is dropped.
+    sleep 0.8
 }
 
 if [ "$page" -gt 0 ]; then

@@ -63,17 +63,20 @@ LRESULT OnCreate(HWND window)
     SendMessageA(g_setup.backButton, WM_SETFONT, font, FALSE);
     SendMessageA(g_setup.nextButton, WM_SETFONT, font, FALSE);
     SendMessageA(g_setup.cancelButton, WM_SETFONT, font, FALSE);
+    IgnoreHurriedPresses(g_setup.backButton);
+    IgnoreHurriedPresses(g_setup.nextButton);
+    IgnoreHurriedPresses(g_setup.cancelButton);
 
     // The welcome page runs the registry detection while it is created.
     g_setup.pageWindows[WelcomePageIndex] =
         CreatePage(WelcomePageClass, WS_VISIBLE, window, WelcomePageIndex);
-    EnableWindow(g_setup.backButton, FALSE);
+    EnableButton(g_setup.backButton, false);
 
     if (g_setup.previousVersionsExist || g_setup.thisVersionInstalled) {
         g_setup.maintenancePage =
             CreatePage(MaintenancePageClass, WS_VISIBLE, window, MaintenancePageId);
         ShowWindow(g_setup.pageWindows[WelcomePageIndex], SW_HIDE);
-        EnableWindow(g_setup.nextButton, FALSE);
+        EnableButton(g_setup.nextButton, false);
     }
 
     // Order matters: the destination page fills installBaseDir, which the progress page shows.

@@ -11,6 +11,19 @@ constexpr const char ExitQuestionCaption[] = "Exit Setup";
 void ShowPage(int newIndex);
 int UpdateNavigationButtons();
 
+// Enables or disables a button of the wizard. A button that is disabled while it has the
+// keyboard focus hands the focus on to an enabled button beside it (or to the main window),
+// so the keyboard never ends up on a control that takes no input.
+void EnableButton(HWND button, bool enabled);
+
+// Makes one of the three buttons ignore the second press of a double-click whose first
+// press changed the page: that press would act on a page the user has not seen yet.
+void IgnoreHurriedPresses(HWND button);
+
+// Throws away the clicks and keys waiting in this thread's queue: input aimed at a wizard
+// that was busy and could not yet show what it was doing.
+void DropQueuedInput();
+
 // Main window commands; each returns 0.
 LRESULT OnBackCommand();
 LRESULT OnNextCommand();

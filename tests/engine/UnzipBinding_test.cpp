@@ -8,6 +8,7 @@
 #include "engine/UnzipBinding.h"
 #include "shell/SetupState.h"
 #include "shell/Text.h"
+#include "support/InstallSupport.h"
 #include "support/TestSupport.h"
 
 using namespace testing_support;
@@ -135,22 +136,29 @@ TEST_F(UnzipBindingTest, ALibraryThatCannotBeRunSetsTheTitleAndIsNeverCalled)
     const std::string archive = folder_ + "\\zav.zip";
     WriteFile(archive, ReadFile(BuildPath("zav.zip")));
 
+    // A bare name would be found in the current directory, where a working library lies.
+    const std::string fakes = BuildPath("tests\\fakes");
     const struct {
         const char* what;
         std::string library;
         const char* title;
+        std::string currentDirectory;
     } cases[] = {
-        {"no file", folder_ + "\\absent.dll", "error load dll"},
-        {"truncated library", truncated, "error load dll"},
-        {"UnzDllExec exported decorated only", FakeLibrary("NoExecUnzip"), "error UnzDllExec function"},
-        {"GetUnzDllVersion in the wrong case", FakeLibrary("NoVersionUnzip"), "error GetUnzDllVersion function"},
+        {"no file", folder_ + "\\absent.dll", "error load dll", ""},
+        {"truncated library", truncated, "error load dll", ""},
+        {"UnzDllExec exported decorated only", FakeLibrary("NoExecUnzip"), "error UnzDllExec function", ""},
+        {"GetUnzDllVersion in the wrong case", FakeLibrary("NoVersionUnzip"), "error GetUnzDllVersion function", ""},
+        {"a name without its folder", "RecordingUnzip.dll", "error load dll", fakes},
     };
+    const std::string savedDirectory = CurrentDirectory();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         SetWindowTextA(wizard_->Main(), StartTitle);
         UseLibrary(c.library);
+        SetCurrentDirectoryA(c.currentDirectory.empty() ? savedDirectory.c_str() : c.currentDirectory.c_str());
 
         EXPECT_EQ(ExtractArchive(archive.c_str(), target_.c_str()), 1);
+        SetCurrentDirectoryA(savedDirectory.c_str());
 
         EXPECT_EQ(WindowText(wizard_->Main()), c.title);
         EXPECT_FALSE(FileExists(log_)) << "a function of the library ran";
