@@ -176,20 +176,6 @@ std::uint32_t execute(const UnzCmdRecord* record) {
 
 extern "C" {
 
-// The thread-detach callback of the statically linked pthread runtime. The
-// frame registration of the C++ runtime creates that runtime's record of the
-// loading thread (an event and a thread handle); the runtime frees it only
-// when the thread ends, so every unload would leave both handles behind.
-extern PIMAGE_TLS_CALLBACK __xl_f;
-
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
-    // reserved is null when the library is unloaded, not the process ending.
-    if (reason == DLL_PROCESS_DETACH && reserved == nullptr && __xl_f != nullptr) {
-        __xl_f(instance, DLL_THREAD_DETACH, nullptr);
-    }
-    return TRUE;
-}
-
 uint32_t WINAPI GetUnzDllVersion(void) { return UNZDLL_VERSION; }
 
 // Built without exceptions, so none can leave; a failed allocation of the
