@@ -199,7 +199,40 @@ void AllowDeletion(const char* path, DWORD attributes)
     if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
 }
 
-bool DeleteEntry(const char* path, DWORD listedAttributes);
+// The path the platform ends up at for an entry, links followed; false when it cannot say
+// (before Windows Vista there is no such query, and no links to files either).
+bool FinalPath(const char* path, char (&final)[MAX_PATH])
+{
+    using Query = DWORD(WINAPI*)(HANDLE file, LPSTR path, DWORD capacity, DWORD flags);
+    static const auto query = reinterpret_cast<Query>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA")));
+    final[0] = '\0';
+    if (!query) return false;
+    FileHandle entry(CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!entry.Valid()) return false;
+    DWORD length = query(entry.Get(), final, MAX_PATH, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0 || length >= MAX_PATH) {
+        final[0] = '\0';
+        return false;
+    }
+    return true;
+}
+
+// Wine shows a Unix link to a file as a plain file, and deleting it there deletes what it
+// points to. So a file is deleted only where the platform, following links, finds it: in the
+// folder being walked, under the name it was listed by.
+bool IsReachedDirectly(const char* folderFinal, const char* file, const char* name)
+{
+    if (folderFinal[0] == '\0') return true;  // nothing to compare with
+    char expected[MAX_PATH];
+    char final[MAX_PATH];
+    if (!text::Copy(expected, folderFinal) || !text::AppendPath(expected, name)) return false;
+    if (!FinalPath(file, final)) return false;
+    return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, expected, -1, final, -1) == CSTR_EQUAL;
+}
+
+bool DeleteEntry(const char* path, const char* name, DWORD listedAttributes, const char* folderFinal);
 
 // Deletes a real folder and everything below it, walking the tree itself so that no link
 // inside is ever followed. Stops at the first entry that cannot be deleted.
@@ -207,6 +240,8 @@ bool DeleteTree(const char* folder, DWORD attributes)
 {
     char pattern[MAX_PATH];
     if (!text::Copy(pattern, folder) || !text::AppendPath(pattern, "*")) return false;
+    char folderFinal[MAX_PATH];
+    FinalPath(folder, folderFinal);
     {
         WIN32_FIND_DATAA found;
         FindSearch search(FindFirstFileA(pattern, &found));
@@ -218,7 +253,7 @@ bool DeleteTree(const char* folder, DWORD attributes)
             if (std::strchr(name, '?') && found.cAlternateFileName[0] != '\0') name = found.cAlternateFileName;
             char entry[MAX_PATH];
             if (!text::Copy(entry, folder) || !text::AppendPath(entry, name)) return false;
-            if (!DeleteEntry(entry, found.dwFileAttributes)) return false;
+            if (!DeleteEntry(entry, name, found.dwFileAttributes, folderFinal)) return false;
         } while (FindNextFileA(search.Get(), &found));
         if (GetLastError() != ERROR_NO_MORE_FILES) return false;
     }
@@ -226,7 +261,7 @@ bool DeleteTree(const char* folder, DWORD attributes)
     return Deleted(RemoveDirectoryA(folder));
 }
 
-bool DeleteEntry(const char* path, DWORD listedAttributes)
+bool DeleteEntry(const char* path, const char* name, DWORD listedAttributes, const char* folderFinal)
 {
     // The entry as it is now, not only as listed: a folder swapped for a link since the
     // listing must not be entered either.
@@ -234,6 +269,7 @@ bool DeleteEntry(const char* path, DWORD listedAttributes)
     DWORD attributes = listedAttributes | (current == INVALID_FILE_ATTRIBUTES ? 0 : current);
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return RemoveLink(path, attributes);
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return DeleteTree(path, attributes);
+    if (!IsReachedDirectly(folderFinal, path, name)) return false;
     AllowDeletion(path, attributes);
     return Deleted(DeleteFileA(path));
 }
