@@ -4,6 +4,8 @@
 #include <shellapi.h>
 
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "engine/PayloadStaging.h"
 #include "engine/ProgressSteps.h"
@@ -29,6 +31,22 @@ constexpr char FinishedText[] = "Finished";
 constexpr char SuccessText[] = "Program was successfully installed!";
 constexpr UINT SuccessStyle = MB_OK | MB_ICONINFORMATION;
 constexpr char OpenVerb[] = "open";
+
+// What a failed attempt tells the user: what went wrong and what to do about it.
+constexpr char FailureCaption[] = "Setup error";
+constexpr UINT FailureStyle = MB_OK | MB_ICONERROR;
+constexpr char PathTooLongText[] =
+    "The install directory path is too long for ZAV.\n\nPlease select a shorter directory.";
+constexpr char StagingFailedText[] =
+    "Setup could not write its files into the Templates folder.\n\nPlease check that folder and try again.";
+constexpr char ExpansionFailedText[] =
+    "Setup could not unpack the product files.\n\nPlease check the Templates folder and try again.";
+constexpr char CopyFailedText[] =
+    "ZAV could not be copied completely into the install directory.\n\n"
+    "Please close ZAV if it runs, or select another directory.";
+
+// Files are compared in pieces of this size.
+constexpr DWORD CompareChunkBytes = 32768;
 
 // The product copy may show the shell's own error dialog; the clean-up and the settings
 // carry-over are best-effort and stay silent.
@@ -67,42 +85,94 @@ bool IsFolder(DWORD attributes)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// Whether every file below source stands below target under the same name and size.
-bool CopiedWhole(const char* source, const char* target)
+bool IsDots(const char* name) { return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0; }
+
+// Calls visit(entry found, path below source, path below target) for every entry of the folder
+// source; false when a path does not fit or a visit says false. A missing source has no entries.
+template <typename Visit>
+bool ForEachEntry(const char* source, const char* target, Visit visit)
 {
-    if (!IsFolder(GetFileAttributesA(target))) return false;
     char pattern[MAX_PATH];
     if (!text::Copy(pattern, source) || !text::AppendPath(pattern, "*")) return false;
     WIN32_FIND_DATAA found;
     FindSearch search(FindFirstFileA(pattern, &found));
-    if (!search.Valid()) return false;
+    if (!search.Valid()) return true;
     do {
-        if (std::strcmp(found.cFileName, ".") == 0 || std::strcmp(found.cFileName, "..") == 0) continue;
+        if (IsDots(found.cFileName)) continue;
         char from[MAX_PATH];
         char to[MAX_PATH];
         if (!text::Copy(from, source) || !text::AppendPath(from, found.cFileName) ||
             !text::Copy(to, target) || !text::AppendPath(to, found.cFileName))
             return false;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (!CopiedWhole(from, to)) return false;
-            continue;
-        }
-        WIN32_FILE_ATTRIBUTE_DATA copied;
-        if (!GetFileAttributesExA(to, GetFileExInfoStandard, &copied) ||
-            (copied.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
-            copied.nFileSizeHigh != found.nFileSizeHigh || copied.nFileSizeLow != found.nFileSizeLow)
-            return false;
+        if (!visit(found, from, to)) return false;
     } while (FindNextFileA(search.Get(), &found));
     return true;
 }
 
-// Copies the expanded product folder into the destination, where it becomes programDir.
+// Whether two files hold the same bytes. One that cannot be read counts as different: the
+// shell leaves a file that is held open as it was, often at the very same size.
+bool SameContents(const char* first, const char* second)
+{
+    constexpr DWORD Sharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    FileHandle a(CreateFileA(first, GENERIC_READ, Sharing, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    FileHandle b(CreateFileA(second, GENERIC_READ, Sharing, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!a.Valid() || !b.Valid()) return false;
+    std::unique_ptr<char[]> buffers(new (std::nothrow) char[2 * CompareChunkBytes]);
+    if (!buffers) return false;
+    char* chunkA = buffers.get();
+    char* chunkB = chunkA + CompareChunkBytes;
+    for (;;) {
+        DWORD readA = 0;
+        DWORD readB = 0;
+        if (!ReadFile(a.Get(), chunkA, CompareChunkBytes, &readA, nullptr) ||
+            !ReadFile(b.Get(), chunkB, CompareChunkBytes, &readB, nullptr))
+            return false;
+        if (readA != readB || std::memcmp(chunkA, chunkB, readA) != 0) return false;
+        if (readA == 0) return true;
+    }
+}
+
+// Whether every file below source stands below target under the same name with the same bytes.
+bool CopiedWhole(const char* source, const char* target)
+{
+    if (!IsFolder(GetFileAttributesA(source)) || !IsFolder(GetFileAttributesA(target))) return false;
+    return ForEachEntry(source, target, [](const WIN32_FIND_DATAA& found, const char* from, const char* to) {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return CopiedWhole(from, to);
+        return SameContents(from, to);
+    });
+}
+
+// Takes out of the staged tree every entry that the user's tree already has, so that the copy
+// only adds what the user lacks. Folders that both have are sorted out entry by entry; where
+// the kinds differ, the user's entry wins.
+bool KeepUsersEntries(const char* staged, const char* users)
+{
+    return ForEachEntry(staged, users, [](const WIN32_FIND_DATAA& found, const char* from, const char* mine) {
+        DWORD existing = GetFileAttributesA(mine);
+        if (existing == INVALID_FILE_ATTRIBUTES) return true;
+        bool folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (folder && IsFolder(existing)) return KeepUsersEntries(from, mine);
+        if (!folder) return DeleteFileA(from) != FALSE;
+        Operand entry;
+        return BuildOperand(entry, from) && RunFileOperation(FO_DELETE, entry, nullptr, nullptr, QuietFlags) == 0;
+    });
+}
+
+// Copies the expanded product folder into the destination, where it becomes programDir. The
+// user's settings of an earlier copy in that folder are kept as they are.
 bool CopyProduct()
 {
     Operand from;
     Operand to;
     if (!BuildOperand(from, g_setup.stagingDir, ProductVersionName) ||
         !BuildOperand(to, g_setup.installBaseDir))
+        return false;
+    char stagedSettings[MAX_PATH];
+    char usersSettings[MAX_PATH];
+    if (!text::Copy(stagedSettings, from) || !text::AppendPath(stagedSettings, UserSettingsFolderName) ||
+        !text::Copy(usersSettings, g_setup.programDir) || !text::AppendPath(usersSettings, UserSettingsFolderName))
+        return false;
+    if (IsFolder(GetFileAttributesA(usersSettings)) && !KeepUsersEntries(stagedSettings, usersSettings))
         return false;
     if (RunFileOperation(FO_COPY, from, to, g_setup.mainWindow, ProductCopyFlags) != 0) return false;
     // Some shells report success for a copy into a destination they could not write (Wine
@@ -149,21 +219,30 @@ void CarryUserSettingsOver()
     RunFileOperation(FO_COPY, from, to, nullptr, QuietFlags);
 }
 
+// Whether the unzip library left the product folder in the staging folder.
+bool ProductExpanded()
+{
+    char expanded[MAX_PATH];
+    return text::Copy(expanded, g_setup.stagingDir) && text::AppendPath(expanded, ProductVersionName) &&
+           IsFolder(GetFileAttributesA(expanded));
+}
+
 // Everything from staging to the settings carry-over, drawing the progress on pageDC.
-// False when the installation cannot go on; what was written so far stays.
-bool InstallProduct(HDC pageDC)
+// Null when installed; otherwise what to tell the user. What was written so far stays.
+const char* InstallProduct(HDC pageDC)
 {
     // A program folder path that does not fit would send everything to the wrong place.
-    if (!text::Copy(g_setup.programDir, g_setup.installBaseDir) ||
+    if (!ProgramTreeFits(g_setup.installBaseDir) || !text::Copy(g_setup.programDir, g_setup.installBaseDir) ||
         !text::AppendPath(g_setup.programDir, ProductVersionName))
-        return false;
-    if (StagePayload() != 0) return false;
+        return PathTooLongText;
+    if (StagePayload() != 0) return StagingFailedText;
 
     AdvanceProgress(pageDC, ExtractingIncrement, ExtractingText);
-    if (ExtractArchive(g_setup.archivePath, g_setup.stagingDir) != 0) return false;
+    if (ExtractArchive(g_setup.archivePath, g_setup.stagingDir) != 0 || !ProductExpanded())
+        return ExpansionFailedText;
 
     AdvanceProgress(pageDC, CopyingIncrement, CopyingText);
-    if (!CopyProduct()) return false;
+    if (!CopyProduct()) return CopyFailedText;
 
     AdvanceProgress(pageDC, CreatingIncrement, CreatingText);
     MakeChosenShortcuts();
@@ -172,7 +251,7 @@ bool InstallProduct(HDC pageDC)
 
     AdvanceProgress(pageDC, FinishedIncrement, FinishedText);
     CarryUserSettingsOver();
-    return true;
+    return nullptr;
 }
 
 void OpenProgramFile(const char* fileName)
@@ -196,20 +275,28 @@ void Finish()
 
 } // namespace
 
+bool ProgramTreeFits(const char* baseDir)
+{
+    char deepest[MAX_PATH];
+    return text::Copy(deepest, baseDir) && text::AppendPath(deepest, ArchiveLongestPath);
+}
+
 int RunInstallSequence()
 {
     g_setup.progressVisible = true;
     InvalidateRect(g_setup.progressPage, nullptr, FALSE);
 
-    bool installed;
+    const char* failure;
     {
         // Nothing dispatches WM_PAINT while the steps run, so they draw straight onto the page.
         WindowDC pageDC(g_setup.progressPage);
-        installed = InstallProduct(pageDC.Get());
+        failure = InstallProduct(pageDC.Get());
     }
-    if (!installed) {
-        // Back to the page as it was before the attempt, so that "Install" can be pressed again.
+    if (failure) {
+        // Back to the page as it was before the attempt, so that "Install" can be pressed again,
+        // and say why: otherwise the page looks as if nothing had been tried.
         ResetProgressDisplay();
+        MessageBoxA(g_setup.mainWindow, failure, FailureCaption, FailureStyle);
         return 1;
     }
 

@@ -16,3 +16,7 @@ struct EmbeddedImage {
 extern const EmbeddedImage LibraryImage;
 // zav.zip, the product archive.
 extern const EmbeddedImage ArchiveImage;
+
+// The longest path inside the archive ("ZAV 1.00 beta 8\\...", backslashes): the deepest
+// path the product puts below a destination folder.
+extern const char ArchiveLongestPath[];

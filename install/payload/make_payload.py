@@ -7,9 +7,13 @@ Each file becomes an array of 16-bit words, one per byte (byte in the low half, 
 half 0). Both arrays are members of one record, library first, so that the archive
 follows the library directly in the program's data. Numbers are written in decimal
 without padding, many to a line: the compiler reads a short, dense source fastest.
+The archive's longest entry path is written beside them, so that the setup can tell
+whether the product fits below a destination.
 """
+import io
 import os
 import sys
+import zipfile
 
 NUMBERS_PER_LINE = 64
 
@@ -19,6 +23,16 @@ def words(data):
     for start in range(0, len(data), NUMBERS_PER_LINE):
         lines.append(",".join(map(str, data[start:start + NUMBERS_PER_LINE])))
     return ",\n".join(lines)
+
+
+def longest_path(archive):
+    """The archive's longest entry path, in Windows form: what must fit below a destination."""
+    with zipfile.ZipFile(io.BytesIO(archive)) as z:
+        paths = [name.rstrip("/").replace("/", "\\") for name in z.namelist()]
+    longest = max(paths, key=len)
+    if not longest.isascii() or '"' in longest:
+        sys.exit(f"make_payload: entry {longest!r} cannot be written as a plain C string")
+    return longest.replace("\\", "\\\\")
 
 
 def main(argv):
@@ -58,6 +72,7 @@ const PayloadWords Words = {{
 
 const EmbeddedImage LibraryImage = {{Words.library, {len(library)}}};
 const EmbeddedImage ArchiveImage = {{Words.archive, {len(archive)}}};
+const char ArchiveLongestPath[] = "{longest_path(archive)}";
 """
     temporary = output + ".tmp"
     with open(temporary, "w", newline="\n") as f:

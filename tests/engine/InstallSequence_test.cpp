@@ -23,6 +23,17 @@ namespace {
 
 const std::string DirectoriesKey = "Software\\ZAV\\ZAV 1.00 beta 8\\Directories";
 
+// What a failed attempt tells the user.
+constexpr char PathTooLongText[] =
+    "The install directory path is too long for ZAV.\n\nPlease select a shorter directory.";
+constexpr char StagingFailedText[] =
+    "Setup could not write its files into the Templates folder.\n\nPlease check that folder and try again.";
+constexpr char ExpansionFailedText[] =
+    "Setup could not unpack the product files.\n\nPlease check the Templates folder and try again.";
+constexpr char CopyFailedText[] =
+    "ZAV could not be copied completely into the install directory.\n\n"
+    "Please close ZAV if it runs, or select another directory.";
+
 // What the setup asked the shell to open; nothing is really started in these tests.
 struct OpenCall {
     HWND owner;
@@ -136,6 +147,17 @@ protected:
         for (POINT inside : {POINT{14, 155}, POINT{14, 180}, POINT{200, 180}, POINT{395, 185}})
             EXPECT_EQ(page.At(inside.x, inside.y), g_setup.backgroundColor)
                 << "bar or label still shown at " << inside.x << "," << inside.y;
+    }
+
+    // The one message box of a failed attempt: owned by the main window, telling what failed.
+    static void ExpectTold(const MessageBoxAnswerer& answerer, const char* text)
+    {
+        ASSERT_EQ(answerer.Calls().size(), 1u);
+        const MessageBoxCall& box = answerer.Calls()[0];
+        EXPECT_EQ(box.owner, g_setup.mainWindow);
+        EXPECT_EQ(box.text, text);
+        EXPECT_EQ(box.caption, "Setup error");
+        EXPECT_EQ(box.style, static_cast<UINT>(MB_OK | MB_ICONERROR));
     }
 
     std::string savedDirectory_;
@@ -351,12 +373,14 @@ TEST_F(InstallSequenceTest, FailedStepsLeaveTheWizardReadyAndASecondInstallCompl
     struct Case {
         const char* name;
         const char* title;  // the main window's title after the failure
+        const char* told;   // what the message box tells the user
     };
     const Case cases[] = {
-        {"staging", "Setup - ZAV"},
-        {"expansion", "error UnzDllExec function"},
-        {"nothing expanded", "Setup - ZAV"},
-        {"unwritable destination", "Setup - ZAV"},
+        {"staging", "Setup - ZAV", StagingFailedText},
+        {"expansion", "error UnzDllExec function", ExpansionFailedText},
+        {"nothing expanded", "Setup - ZAV", ExpansionFailedText},
+        {"unwritable destination", "Setup - ZAV", CopyFailedText},
+        {"held file of the same size", "Setup - ZAV", CopyFailedText},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -372,7 +396,7 @@ TEST_F(InstallSequenceTest, FailedStepsLeaveTheWizardReadyAndASecondInstallCompl
 
         {
             // The cause of the failure, removed again when the block ends.
-            HANDLE heldLibrary = INVALID_HANDLE_VALUE;
+            HANDLE heldLibrary = INVALID_HANDLE_VALUE;  // or another held file
             std::unique_ptr<ImportPatch> library;
             std::string name = c.name;
             if (name == "staging") {
@@ -386,6 +410,14 @@ TEST_F(InstallSequenceTest, FailedStepsLeaveTheWizardReadyAndASecondInstallCompl
                                                        reinterpret_cast<void*>(&LoadStandInLibrary));
                 ASSERT_TRUE(library->Active());
                 realLoadLibrary = reinterpret_cast<LoadLibraryFn>(library->Original());
+            } else if (name == "held file of the same size") {
+                // An earlier copy's file, held open by a running product: the shell cannot
+                // replace it, and it has the size of the new one.
+                std::string readme = ReadFile(SourcePath("product\\files\\ZAV 1.00 beta 8\\readme.txt"));
+                WriteTree(programDir_, {{"readme.txt", std::string(readme.size(), 'x')}});
+                heldLibrary = CreateFileA((programDir_ + "\\readme.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                ASSERT_NE(heldLibrary, INVALID_HANDLE_VALUE);
             } else {
                 // A destination that cannot be written: a drive that is not there (any more).
                 text::Copy(g_setup.installBaseDir, (MissingDrive() + "\\Programs").c_str());
@@ -395,6 +427,7 @@ TEST_F(InstallSequenceTest, FailedStepsLeaveTheWizardReadyAndASecondInstallCompl
 
             ExpectReadyForAnotherTry();
             EXPECT_EQ(WindowText(wizard.Main()), c.title);
+            ExpectTold(answerer, c.told);
             EXPECT_TRUE(opens.empty());
             EXPECT_FALSE(QuitPosted());
             if (name == "staging") {
@@ -421,6 +454,7 @@ TEST_F(InstallSequenceTest, FailedStepsLeaveTheWizardReadyAndASecondInstallCompl
 TEST_F(InstallSequenceTest, ADestinationTooDeepForTheProgramFolderStagesNothing)
 {
     Wizard wizard;
+    MessageBoxAnswerer answerer(IDOK);
     Prepare(false, true, false);
     std::string deep = base_ + "\\" + std::string(MAX_PATH - 10 - base_.size(), 'd');
     text::Copy(g_setup.installBaseDir, deep.c_str());
@@ -428,5 +462,34 @@ TEST_F(InstallSequenceTest, ADestinationTooDeepForTheProgramFolderStagesNothing)
     EXPECT_EQ(RunInstallSequence(), 1);
 
     ExpectReadyForAnotherTry();
+    ExpectTold(answerer, PathTooLongText);
     EXPECT_FALSE(FileExists(Templates("zav.zip")));
+}
+
+TEST_F(InstallSequenceTest, AReinstallKeepsTheUsersSettingsAndReplacesTheRest)
+{
+    Wizard wizard;
+    MessageBoxAnswerer answerer(IDOK);
+    ImportPatch shellExecute("shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(&RecordingShellExecute));
+    Prepare(false, true, false);
+    // An earlier copy: the user edited two settings files and added a file and a folder;
+    // "Default\\recent.lst" is gone, and the readme is an old one.
+    const std::map<std::string, std::string> users = {
+        {"UserSettings", TreeFolderMark},
+        {"UserSettings\\Default", TreeFolderMark},
+        {"UserSettings\\Default\\settings.ini", "[edited]"},
+        {"UserSettings\\Mine", TreeFolderMark},
+        {"UserSettings\\Mine\\notes.txt", "added too"},
+        {"UserSettings\\mine.ini", "added"},
+        {"UserSettings\\profiles.ini", "[edited too]"},
+    };
+    WriteTree(programDir_, users);
+    WriteTree(programDir_, {{"readme.txt", "an old readme"}});
+
+    ASSERT_EQ(RunInstallSequence(), 0);
+
+    std::map<std::string, std::string> expected = ExpectedProductTree();
+    for (const auto& entry : users) expected[entry.first] = entry.second;
+    EXPECT_EQ(ReadTree(programDir_), expected);
+    ExpectSetupEnded();
 }

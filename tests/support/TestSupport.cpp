@@ -603,6 +603,19 @@ std::map<std::string, std::string> ReadTree(const std::string& root)
     return tree;
 }
 
+void WriteTree(const std::string& root, const std::map<std::string, std::string>& tree)
+{
+    CreateDirectoryA(root.c_str(), nullptr);
+    // A map's order puts every folder before what it holds.
+    for (const auto& [relative, content] : tree) {
+        std::string path = root + "\\" + relative;
+        if (content == TreeFolderMark)
+            CreateDirectoryA(path.c_str(), nullptr);
+        else
+            WriteFile(path, content);
+    }
+}
+
 // --- Small disks ---------------------------------------------------------------------------
 
 std::string SmallDiskPath(const std::string& name)

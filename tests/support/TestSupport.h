@@ -181,6 +181,8 @@ void RemoveTree(const std::string& path);
 // folders map to TreeFolderMark. Empty when root is no folder.
 constexpr char TreeFolderMark[] = "<folder>";
 std::map<std::string, std::string> ReadTree(const std::string& root);
+// Lays such a tree out below root (created if missing), over whatever is there.
+void WriteTree(const std::string& root, const std::map<std::string, std::string>& tree);
 
 // The two small disks that tests/support/small-disks.sh mounts for the run ("enough" with
 // 1466368 bytes free, "short" with 1462272), and whether the mounting succeeded.
