@@ -60,15 +60,6 @@ constexpr PageLabel Labels[] = {
     {10, FreeSpaceY, "Free space on destination disk:"},
 };
 
-HWND CreateCheckedBox(HWND page, const char* caption, int y, int id, bool& flag)
-{
-    HWND box = CreateControl(page, "button", caption, WS_CHILD | WS_VISIBLE | BS_CHECKBOX, CheckX, y,
-                             CheckWidth, CheckHeight, id);
-    flag = true;
-    SetCheckMark(box, true);
-    return box;
-}
-
 void MeasureFreeSpace()
 {
     g_setup.freeSpace = DiskFreeSpace(g_setup.installBaseDir);
@@ -92,11 +83,12 @@ LRESULT OnCreate(HWND page)
     text::Copy(g_setup.neededSpaceText, FormatSize(g_setup.neededSpace));
     MeasureFreeSpace();
 
-    g_setup.startMenuCheck =
-        CreateCheckedBox(page, StartMenuCaption, StartMenuCheckY, StartMenuCheckId, g_setup.wantStartMenuShortcut);
-    g_setup.desktopCheck =
-        CreateCheckedBox(page, DesktopCaption, DesktopCheckY, DesktopCheckId, g_setup.wantDesktopShortcut);
-    g_setup.groupCheck = CreateCheckedBox(page, GroupCaption, GroupCheckY, GroupCheckId, g_setup.wantProgramGroup);
+    g_setup.startMenuCheck = CreateTickedCheckBox(page, StartMenuCaption, CheckX, StartMenuCheckY, CheckWidth,
+                                                  CheckHeight, StartMenuCheckId, g_setup.wantStartMenuShortcut);
+    g_setup.desktopCheck = CreateTickedCheckBox(page, DesktopCaption, CheckX, DesktopCheckY, CheckWidth,
+                                                CheckHeight, DesktopCheckId, g_setup.wantDesktopShortcut);
+    g_setup.groupCheck = CreateTickedCheckBox(page, GroupCaption, CheckX, GroupCheckY, CheckWidth, CheckHeight,
+                                              GroupCheckId, g_setup.wantProgramGroup);
     return 0;
 }
 

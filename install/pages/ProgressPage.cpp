@@ -18,8 +18,6 @@ constexpr int RunAfterCheckY = 70;
 constexpr int ReadmeCheckY = 100;
 constexpr int CheckWidth = 200;
 constexpr int CheckHeight = 20;
-// Plain check boxes: the page sets the mark itself so it always mirrors its flag.
-constexpr DWORD CheckStyle = WS_CHILD | WS_VISIBLE | BS_CHECKBOX;
 
 constexpr int TextLeft = 10;
 constexpr int TextTop = 10;
@@ -55,14 +53,10 @@ LRESULT OnCreate(HWND page)
     SendMessageA(g_setup.installDirEdit, WM_SETTEXT, 0,
                  reinterpret_cast<LPARAM>(g_setup.installBaseDir));
 
-    g_setup.runAfterCheck = CreateControl(page, "button", RunAfterCaption, CheckStyle, CheckX,
-                                          RunAfterCheckY, CheckWidth, CheckHeight, RunAfterCheckId);
-    g_setup.readmeCheck = CreateControl(page, "button", ReadmeCaption, CheckStyle, CheckX,
-                                        ReadmeCheckY, CheckWidth, CheckHeight, ReadmeCheckId);
-    g_setup.runAfterInstall = true;
-    SetCheckMark(g_setup.runAfterCheck, true);
-    g_setup.viewReadme = true;
-    SetCheckMark(g_setup.readmeCheck, true);
+    g_setup.runAfterCheck = CreateTickedCheckBox(page, RunAfterCaption, CheckX, RunAfterCheckY, CheckWidth,
+                                                 CheckHeight, RunAfterCheckId, g_setup.runAfterInstall);
+    g_setup.readmeCheck = CreateTickedCheckBox(page, ReadmeCaption, CheckX, ReadmeCheckY, CheckWidth, CheckHeight,
+                                               ReadmeCheckId, g_setup.viewReadme);
 
     CreateProgressDisplay(page);
     g_setup.progressControlsMade = true;

@@ -17,6 +17,17 @@ void SetCheckMark(HWND button, bool checked)
     SendMessageA(button, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
+HWND CreateTickedCheckBox(HWND parent, const char* caption, int x, int y, int width, int height, int id,
+                          bool& flag)
+{
+    // Plain, not automatic: the page sets the mark itself so that it always mirrors the flag.
+    HWND box = CreateControl(parent, "button", caption, WS_CHILD | WS_VISIBLE | BS_CHECKBOX, x, y, width,
+                             height, id);
+    flag = true;
+    SetCheckMark(box, true);
+    return box;
+}
+
 LRESULT ToggleCheckBox(HWND box, bool& flag)
 {
     flag = !flag;

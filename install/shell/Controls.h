@@ -15,6 +15,10 @@ HWND CreateControl(HWND parent, const char* className, const char* text, DWORD s
 // Plain (non-automatic) check boxes and radio buttons show what the page last set.
 void SetCheckMark(HWND button, bool checked);
 
+// A plain check box that starts ticked, with the page's flag set to match.
+HWND CreateTickedCheckBox(HWND parent, const char* caption, int x, int y, int width, int height, int id,
+                          bool& flag);
+
 // A click on a plain check box: flips the page's flag and shows it. Returns 0, the
 // command's result.
 LRESULT ToggleCheckBox(HWND box, bool& flag);
