@@ -170,7 +170,6 @@ LRESULT OnCommand(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
     case DesktopCheckId: return ToggleCheckBox(g_setup.desktopCheck, g_setup.wantDesktopShortcut);
     case GroupCheckId: return ToggleCheckBox(g_setup.groupCheck, g_setup.wantProgramGroup);
     case ChangeButtonId: return OnChange(page);
-    case DestroyCommandId: DestroyWindow(page); return 0;
     }
     return DefWindowProcA(page, msg, wParam, lParam);
 }
@@ -187,11 +186,6 @@ void PaintDestinationPage(HDC dc, const RECT& client)
 
 LRESULT CALLBACK DestinationPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    switch (msg) {
-    case WM_CREATE:  return OnCreate(page);
-    case WM_PAINT:   return PaintWindow(page, PaintDestinationPage);
-    case WM_COMMAND: return OnCommand(page, msg, wParam, lParam);
-    case WM_DESTROY: PostQuitMessage(0); return 0;
-    }
-    return DefWindowProcA(page, msg, wParam, lParam);
+    static constexpr PageHandlers handlers = {OnCreate, PaintDestinationPage, OnCommand};
+    return HandlePageMessage(handlers, page, msg, wParam, lParam);
 }

@@ -126,7 +126,6 @@ LRESULT OnCommand(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
     switch (LOWORD(wParam)) {
     case AcceptRadioId: return OnChoice(true);
     case DeclineRadioId: return OnChoice(false);
-    case DestroyCommandId: DestroyWindow(page); return 0;
     }
     return DefWindowProcA(page, msg, wParam, lParam);
 }
@@ -140,11 +139,6 @@ void PaintLicensePage(HDC dc, const RECT& client)
 
 LRESULT CALLBACK LicensePageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    switch (msg) {
-    case WM_CREATE:  return OnCreate(page);
-    case WM_PAINT:   return PaintWindow(page, PaintLicensePage);
-    case WM_COMMAND: return OnCommand(page, msg, wParam, lParam);
-    case WM_DESTROY: PostQuitMessage(0); return 0;
-    }
-    return DefWindowProcA(page, msg, wParam, lParam);
+    static constexpr PageHandlers handlers = {OnCreate, PaintLicensePage, OnCommand};
+    return HandlePageMessage(handlers, page, msg, wParam, lParam);
 }

@@ -69,7 +69,6 @@ LRESULT OnCommand(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
     case RemoveButtonId: return OnRemove();
     case MaintenanceInstallButtonId: return EnterWizardFromMaintenance();
     case InstalledListId: return 0;
-    case DestroyCommandId: DestroyWindow(page); return 0;
     }
     return DefWindowProcA(page, msg, wParam, lParam);
 }
@@ -86,11 +85,6 @@ void PaintMaintenancePage(HDC dc, const RECT& client)
 
 LRESULT CALLBACK MaintenancePageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    switch (msg) {
-    case WM_CREATE:  return OnCreate(page);
-    case WM_PAINT:   return PaintWindow(page, PaintMaintenancePage);
-    case WM_COMMAND: return OnCommand(page, msg, wParam, lParam);
-    case WM_DESTROY: PostQuitMessage(0); return 0;
-    }
-    return DefWindowProcA(page, msg, wParam, lParam);
+    static constexpr PageHandlers handlers = {OnCreate, PaintMaintenancePage, OnCommand};
+    return HandlePageMessage(handlers, page, msg, wParam, lParam);
 }

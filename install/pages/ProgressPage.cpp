@@ -69,7 +69,6 @@ LRESULT OnCommand(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
     switch (LOWORD(wParam)) {
     case RunAfterCheckId: return ToggleCheckBox(g_setup.runAfterCheck, g_setup.runAfterInstall);
     case ReadmeCheckId: return ToggleCheckBox(g_setup.readmeCheck, g_setup.viewReadme);
-    case DestroyCommandId: DestroyWindow(page); return 0;
     }
     return DefWindowProcA(page, msg, wParam, lParam);
 }
@@ -91,11 +90,6 @@ void PaintProgressPage(HDC dc, const RECT& client)
 
 LRESULT CALLBACK ProgressPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    switch (msg) {
-    case WM_CREATE:  return OnCreate(page);
-    case WM_PAINT:   return PaintWindow(page, PaintProgressPage);
-    case WM_COMMAND: return OnCommand(page, msg, wParam, lParam);
-    case WM_DESTROY: PostQuitMessage(0); return 0;
-    }
-    return DefWindowProcA(page, msg, wParam, lParam);
+    static constexpr PageHandlers handlers = {OnCreate, PaintProgressPage, OnCommand};
+    return HandlePageMessage(handlers, page, msg, wParam, lParam);
 }

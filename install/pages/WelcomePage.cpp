@@ -92,7 +92,6 @@ LRESULT OnCommand(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (LOWORD(wParam)) {
     case PreviousConfigListId: return TakeChosenConfiguration();
-    case DestroyCommandId: DestroyWindow(page); return 0;
     }
     return DefWindowProcA(page, msg, wParam, lParam);
 }
@@ -126,11 +125,6 @@ void PaintWelcomePage(HDC dc, const RECT& client)
 
 LRESULT CALLBACK WelcomePageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    switch (msg) {
-    case WM_CREATE:  return OnCreate(page);
-    case WM_PAINT:   return PaintWindow(page, PaintWelcomePage);
-    case WM_COMMAND: return OnCommand(page, msg, wParam, lParam);
-    case WM_DESTROY: PostQuitMessage(0); return 0;
-    }
-    return DefWindowProcA(page, msg, wParam, lParam);
+    static constexpr PageHandlers handlers = {OnCreate, PaintWelcomePage, OnCommand};
+    return HandlePageMessage(handlers, page, msg, wParam, lParam);
 }

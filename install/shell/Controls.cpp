@@ -1,5 +1,6 @@
 #include "shell/Controls.h"
 
+#include "shell/MainWindow.h"
 #include "shell/SetupState.h"
 
 HWND CreateControl(HWND parent, const char* className, const char* text, DWORD style, int x, int y,
@@ -67,4 +68,18 @@ LRESULT PaintWindow(HWND window, PagePainter paint)
     GetClientRect(window, &client);
     paint(dc.Get(), client);
     return 0;
+}
+
+LRESULT HandlePageMessage(const PageHandlers& page, HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_CREATE:  return page.onCreate(window);
+    case WM_PAINT:   return PaintWindow(window, page.paint);
+    case WM_COMMAND:
+        if (LOWORD(wParam) != DestroyCommandId) return page.onCommand(window, msg, wParam, lParam);
+        DestroyWindow(window);
+        return 0;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
+    }
+    return DefWindowProcA(window, msg, wParam, lParam);
 }

@@ -53,3 +53,14 @@ private:
 // rectangle, EndPaint. Returns 0.
 using PagePainter = void (*)(HDC dc, const RECT& client);
 LRESULT PaintWindow(HWND window, PagePainter paint);
+
+// What a page does with the messages that every page's window procedure handles.
+struct PageHandlers {
+    LRESULT (*onCreate)(HWND page);
+    PagePainter paint;
+    LRESULT (*onCommand)(HWND page, UINT msg, WPARAM wParam, LPARAM lParam);
+};
+// The body of every page's window procedure: creation, painting and commands go to the
+// page, except DestroyCommandId, which destroys it; the end of a page ends the message
+// loop, and the rest goes to the default procedure.
+LRESULT HandlePageMessage(const PageHandlers& page, HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
