@@ -12,8 +12,12 @@ set_target_properties(zavdriver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINA
 add_executable(openrecorder ${CMAKE_CURRENT_LIST_DIR}/recorder/OpenRecorder.cpp)
 set_target_properties(openrecorder PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
 
+# What the tests plant beside setup.exe under the name of a library it loads.
+add_library(planted SHARED ${CMAKE_CURRENT_LIST_DIR}/planted/Planted.cpp)
+set_target_properties(planted PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+
 target_link_libraries(${target} PRIVATE e2edriver shlwapi)
-add_dependencies(${target} setup zavdriver openrecorder zavarchive)
+add_dependencies(${target} setup zavdriver openrecorder zavarchive planted)
 if(TARGET Zav)
     add_dependencies(${target} Zav)
 endif()
