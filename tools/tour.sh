@@ -28,6 +28,9 @@ trap cleanup EXIT
 "$support/wine-session.sh" start "$session" "$wine_dir/template"
 # shellcheck disable=SC1091
 . "$session/env"
+# Pictures with frames and captions: the windows draw their own, as there is no window manager
+# (the session may have left that to a window manager, see wine-session.sh).
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
 "$support/small-disks.sh" mount "$disks"
 
 export ZAV_SHOT_DIR="$session/shots"
