@@ -55,7 +55,11 @@ zav_shot() {
     local file="$1"
     for _ in $(seq 1 6000); do
         [ -e "$hold_file" ] && break
-        kill -0 "$driver_pid" 2>/dev/null || { echo "the driver ended before $file" >&2; return 1; }
+        if ! kill -0 "$driver_pid" 2>/dev/null; then
+            echo "the driver ended before $file:" >&2
+            cat "$driver_log" >&2
+            return 1
+        fi
         sleep 0.1
     done
     [ -e "$hold_file" ] || { echo "the driver never held for $file" >&2; return 1; }
