@@ -53,31 +53,28 @@ constexpr DWORD CompareChunkBytes = 32768;
 constexpr FILEOP_FLAGS ProductCopyFlags = FOF_SILENT | FOF_NOCONFIRMATION;
 constexpr FILEOP_FLAGS QuietFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
 
-// Version names of two characters or fewer ("", "no") mean no previous configuration.
-constexpr std::size_t MinimumVersionNameLength = 3;
-
-// One operand of a shell file operation: a single path of up to 259 characters, then the
-// two NULs that end the list.
-using Operand = char[MAX_PATH + 1];
-
-// folder, or folder\name, as an operand. False when the path does not fit.
-bool BuildOperand(Operand& operand, const char* folder, const char* name = nullptr)
-{
-    char path[MAX_PATH];
-    if (!text::Copy(path, folder)) return false;
-    if (name && !text::AppendPath(path, name)) return false;
-    return text::DoubleNulTerminated(operand, path);
-}
-
+// Runs one shell file operation on a single path, and for a copy a single target folder. The
+// shell takes each as a list ended by two NULs; a path that does not fit is never cut, the
+// operation is not run then. 0 when the shell reports success.
 int RunFileOperation(UINT function, const char* from, const char* to, HWND owner, FILEOP_FLAGS flags)
 {
+    char fromList[MAX_PATH + 1];
+    char toList[MAX_PATH + 1];
+    if (!text::DoubleNulTerminated(fromList, from) || (to && !text::DoubleNulTerminated(toList, to)))
+        return ERROR_FILENAME_EXCED_RANGE;
     SHFILEOPSTRUCTA operation{};  // zero-filled: no name mappings, no progress title
     operation.hwnd = owner;
     operation.wFunc = function;
-    operation.pFrom = from;
-    operation.pTo = to;
+    operation.pFrom = fromList;
+    operation.pTo = to ? toList : nullptr;
     operation.fFlags = flags;
     return SHFileOperationA(&operation);
+}
+
+// folder\name into path; false when it does not fit.
+bool JoinPath(char (&path)[MAX_PATH], const char* folder, const char* name)
+{
+    return text::Copy(path, folder) && text::AppendPath(path, name);
 }
 
 bool IsFolder(DWORD attributes)
@@ -93,7 +90,7 @@ template <typename Visit>
 bool ForEachEntry(const char* source, const char* target, Visit visit)
 {
     char pattern[MAX_PATH];
-    if (!text::Copy(pattern, source) || !text::AppendPath(pattern, "*")) return false;
+    if (!JoinPath(pattern, source, "*")) return false;
     WIN32_FIND_DATAA found;
     FindSearch search(FindFirstFileA(pattern, &found));
     if (!search.Valid()) return true;
@@ -101,9 +98,7 @@ bool ForEachEntry(const char* source, const char* target, Visit visit)
         if (IsDots(found.cFileName)) continue;
         char from[MAX_PATH];
         char to[MAX_PATH];
-        if (!text::Copy(from, source) || !text::AppendPath(from, found.cFileName) ||
-            !text::Copy(to, target) || !text::AppendPath(to, found.cFileName))
-            return false;
+        if (!JoinPath(from, source, found.cFileName) || !JoinPath(to, target, found.cFileName)) return false;
         if (!visit(found, from, to)) return false;
     } while (FindNextFileA(search.Get(), &found));
     return true;
@@ -153,8 +148,7 @@ bool KeepUsersEntries(const char* staged, const char* users)
         bool folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         if (folder && IsFolder(existing)) return KeepUsersEntries(from, mine);
         if (!folder) return DeleteFileA(from) != FALSE;
-        Operand entry;
-        return BuildOperand(entry, from) && RunFileOperation(FO_DELETE, entry, nullptr, nullptr, QuietFlags) == 0;
+        return RunFileOperation(FO_DELETE, from, nullptr, nullptr, QuietFlags) == 0;
     });
 }
 
@@ -162,19 +156,17 @@ bool KeepUsersEntries(const char* staged, const char* users)
 // user's settings of an earlier copy in that folder are kept as they are.
 bool CopyProduct()
 {
-    Operand from;
-    Operand to;
-    if (!BuildOperand(from, g_setup.stagingDir, ProductVersionName) ||
-        !BuildOperand(to, g_setup.installBaseDir))
-        return false;
+    char from[MAX_PATH];
     char stagedSettings[MAX_PATH];
     char usersSettings[MAX_PATH];
-    if (!text::Copy(stagedSettings, from) || !text::AppendPath(stagedSettings, UserSettingsFolderName) ||
-        !text::Copy(usersSettings, g_setup.programDir) || !text::AppendPath(usersSettings, UserSettingsFolderName))
+    if (!JoinPath(from, g_setup.stagingDir, ProductVersionName) ||
+        !JoinPath(stagedSettings, from, UserSettingsFolderName) ||
+        !JoinPath(usersSettings, g_setup.programDir, UserSettingsFolderName))
         return false;
     if (IsFolder(GetFileAttributesA(usersSettings)) && !KeepUsersEntries(stagedSettings, usersSettings))
         return false;
-    if (RunFileOperation(FO_COPY, from, to, g_setup.mainWindow, ProductCopyFlags) != 0) return false;
+    if (RunFileOperation(FO_COPY, from, g_setup.installBaseDir, g_setup.mainWindow, ProductCopyFlags) != 0)
+        return false;
     // Some shells report success for a copy into a destination they could not write (Wine
     // does), and the installation must not go on without the product.
     return CopiedWhole(from, g_setup.programDir);
@@ -198,8 +190,8 @@ void RemoveStagedFiles()
 {
     DeleteFileA(g_setup.archivePath);
     DeleteFileA(g_setup.unzipLibraryPath);
-    Operand expanded;
-    if (BuildOperand(expanded, g_setup.stagingDir, ProductVersionName))
+    char expanded[MAX_PATH];
+    if (JoinPath(expanded, g_setup.stagingDir, ProductVersionName))
         RunFileOperation(FO_DELETE, expanded, nullptr, nullptr, QuietFlags);
 }
 
@@ -207,16 +199,11 @@ void RemoveStagedFiles()
 // new program folder, over the ones the archive brought.
 void CarryUserSettingsOver()
 {
-    if (text::Length(g_setup.selectedVersionName, sizeof g_setup.selectedVersionName) <
-        MinimumVersionNameLength)
-        return;
+    if (!NamesPreviousConfiguration(g_setup.selectedVersionName, sizeof g_setup.selectedVersionName)) return;
     if (ReadPreviousProgramPath(g_setup.selectedVersionName) != 0) return;
-    Operand from;
-    Operand to;
-    if (!BuildOperand(from, g_setup.previousProgramDir, UserSettingsFolderName) ||
-        !BuildOperand(to, g_setup.programDir))
-        return;
-    RunFileOperation(FO_COPY, from, to, nullptr, QuietFlags);
+    char from[MAX_PATH];
+    if (JoinPath(from, g_setup.previousProgramDir, UserSettingsFolderName))
+        RunFileOperation(FO_COPY, from, g_setup.programDir, nullptr, QuietFlags);
 }
 
 // Whether the unzip library left every file of the archive, at its size, in the staging
@@ -226,7 +213,7 @@ bool ProductExpanded()
     for (std::size_t i = 0; i < ArchiveFileCount; ++i) {
         char expanded[MAX_PATH];
         WIN32_FILE_ATTRIBUTE_DATA found;
-        if (!text::Copy(expanded, g_setup.stagingDir) || !text::AppendPath(expanded, ArchiveFiles[i].path) ||
+        if (!JoinPath(expanded, g_setup.stagingDir, ArchiveFiles[i].path) ||
             !GetFileAttributesExA(expanded, GetFileExInfoStandard, &found) || IsFolder(found.dwFileAttributes) ||
             found.nFileSizeHigh != 0 || found.nFileSizeLow != ArchiveFiles[i].size)
             return false;
@@ -285,7 +272,7 @@ void Finish()
 bool ProgramTreeFits(const char* baseDir)
 {
     char deepest[MAX_PATH];
-    return text::Copy(deepest, baseDir) && text::AppendPath(deepest, ArchiveLongestPath);
+    return JoinPath(deepest, baseDir, ArchiveLongestPath);
 }
 
 int RunInstallSequence()

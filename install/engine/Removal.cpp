@@ -6,15 +6,13 @@
 
 #include <cstring>
 
+#include "engine/Shortcuts.h"
 #include "registry/Registry.h"
 #include "shell/Owners.h"
 #include "shell/SetupState.h"
 #include "shell/Text.h"
 
 namespace {
-
-constexpr const char LinkPathFormat[] = "%s\\%s.lnk";
-constexpr const char RecordKeyFormat[] = "%s\\%s\\Directories";
 
 // Folders that a removal never deletes, nor any folder that contains one of them, are all
 // those the platform names for the user and the system (the current user's and the common
@@ -182,7 +180,7 @@ bool PlanLink(int csidl, const char* name, char (&link)[MAX_PATH])
 {
     char folder[MAX_PATH];
     if (!SpecialFolder(csidl, folder)) return true;  // no such folder, so no shortcut in it
-    return text::Format(link, LinkPathFormat, folder, name);
+    return FormatLinkPath(link, folder, name);
 }
 
 bool PlanRemoval(RemovalPlan& plan)
@@ -198,9 +196,10 @@ bool PlanRemoval(RemovalPlan& plan)
     if (!PlanLink(CSIDL_DESKTOPDIRECTORY, name, plan.desktopLink)) return false;
     if (!PlanLink(CSIDL_STARTMENU, name, plan.startMenuLink)) return false;
 
-    char group[MAX_PATH];
-    if (SpecialFolder(CSIDL_PROGRAMS, group)) {
-        if (!text::AppendPath(group, name)) return false;
+    char programs[MAX_PATH];
+    if (SpecialFolder(CSIDL_PROGRAMS, programs)) {
+        char group[MAX_PATH];
+        if (!FormatGroupPath(group, programs, name)) return false;
         if (!IsSafeFolderToDelete(group, plan.programGroup)) return false;
     }
     return true;
@@ -322,23 +321,6 @@ bool DeleteFolder(const char* folder)
 bool IsPresent(const char* path) { return path[0] != '\0' && PathFileExistsA(path); }
 
 } // namespace
-
-bool IsUsableVersionName(const char* name)
-{
-    if (!name) return false;
-    std::size_t length = text::Length(name, PathCapacity);
-    if (length == 0 || length == PathCapacity) return false;
-    // Its record's key path bounds every other path made from the name.
-    char recordKey[PathCapacity];
-    if (!text::Format(recordKey, RecordKeyFormat, ProductKeyPath, name)) return false;
-    if (std::strstr(name, "..")) return false;
-    if (name[length - 1] == '.' || name[length - 1] == ' ') return false;
-    for (const char* c = name; *c; ++c) {
-        unsigned char ch = static_cast<unsigned char>(*c);
-        if (ch < 0x20 || std::strchr("\\/:*?\"<>|", ch)) return false;
-    }
-    return true;
-}
 
 bool IsSafeFolderToDelete(const char* path, char (&resolved)[MAX_PATH])
 {

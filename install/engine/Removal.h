@@ -8,10 +8,6 @@
 // on (then nothing at all is deleted).
 bool RemoveInstalledVersion();
 
-// A version name that can name a registry key, a shortcut and a folder without reaching
-// outside them: not empty, no path separators or wildcards, no "..", not too long.
-bool IsUsableVersionName(const char* name);
-
 // Whether a folder may be deleted whole: a full local or network path below its root that
 // is none of the system's or the user's own folders and contains none of them. On success
 // `resolved` holds the full path to delete.

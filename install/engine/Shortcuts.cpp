@@ -9,8 +9,8 @@
 
 namespace {
 
-constexpr const char SingleLinkFormat[] = "%s\\%s.lnk";
-constexpr const char GroupLinkFormat[] = "%s\\%s\\%s.lnk";
+constexpr const char LinkPathFormat[] = "%s\\%s.lnk";
+constexpr const char GroupPathFormat[] = "%s\\%s";
 
 // Captions and targets of the program group, in the order they are made.
 struct GroupShortcut {
@@ -38,12 +38,22 @@ void MakeSingleProgramShortcut(int csidl)
 {
     AskForFolder(csidl);
     // A cut link path would name another file: skip this link instead.
-    if (!text::Format(g_setup.linkPath, SingleLinkFormat, g_setup.folderPath, ProductVersionName))
+    if (!FormatLinkPath(g_setup.linkPath, g_setup.folderPath, ProductVersionName))
         return;
     MakeProgramShortcut(LauncherFileName);
 }
 
 } // namespace
+
+bool FormatLinkPath(char* link, std::size_t capacity, const char* folder, const char* name)
+{
+    return text::Format(link, capacity, LinkPathFormat, folder, name);
+}
+
+bool FormatGroupPath(char* group, std::size_t capacity, const char* programsFolder, const char* name)
+{
+    return text::Format(group, capacity, GroupPathFormat, programsFolder, name);
+}
 
 HRESULT CreateShortcut(const char* target, const char* linkFile, const char* description)
 {
@@ -88,10 +98,10 @@ void MakeProgramGroup()
     SetCurrentDirectoryA(g_setup.folderPath);
     // Relative to the Programs folder just made current; an existing group is simply used.
     CreateDirectoryA(ProductVersionName, nullptr);
+    char group[sizeof g_setup.linkPath];
+    if (!FormatGroupPath(group, g_setup.folderPath, ProductVersionName)) return;
     for (const GroupShortcut& shortcut : GroupShortcuts) {
-        if (!text::Format(g_setup.linkPath, GroupLinkFormat, g_setup.folderPath,
-                          ProductVersionName, shortcut.caption))
-            continue;
+        if (!FormatLinkPath(g_setup.linkPath, group, shortcut.caption)) continue;
         MakeProgramShortcut(shortcut.target);
     }
 }

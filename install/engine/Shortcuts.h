@@ -4,6 +4,24 @@
 
 #include <windows.h>
 
+#include <cstddef>
+
+// Where a version's shortcuts stand, for making them and for removing them: the link file
+// folder\name.lnk, and the program group folder\name in the Programs folder. False when the
+// path does not fit: a cut path would name another file.
+bool FormatLinkPath(char* link, std::size_t capacity, const char* folder, const char* name);
+bool FormatGroupPath(char* group, std::size_t capacity, const char* programsFolder, const char* name);
+template <std::size_t N>
+bool FormatLinkPath(char (&link)[N], const char* folder, const char* name)
+{
+    return FormatLinkPath(link, N, folder, name);
+}
+template <std::size_t N>
+bool FormatGroupPath(char (&group)[N], const char* programsFolder, const char* name)
+{
+    return FormatGroupPath(group, N, programsFolder, name);
+}
+
 // Writes one link file with the given target and description (no other property is set).
 // The HRESULT of the last step reached: a failure of CoCreateInstance or QueryInterface, a
 // failure for a link path that does not fit the platform's 260 characters (nothing is saved

@@ -24,9 +24,9 @@ constexpr const char VersionValue[] = "Version";
 constexpr const char ShowReadmeValue[] = "ShowReadme";
 constexpr const char NoPreviousConfigValue[] = "no";
 
-// A name of exactly this length is never stored as "Prev Cfg" (the install sequence treats
-// names of up to two characters as "none chosen").
-constexpr std::size_t SkippedPreviousConfigLength = 2;
+// Names of up to this length choose no previous configuration; one of exactly this length is
+// never stored as "Prev Cfg" either.
+constexpr std::size_t LongestNoConfigurationName = 2;
 
 using KeyPath = char[RegistryTextCapacity];
 using RegistryText = char[RegistryTextCapacity];
@@ -156,6 +156,28 @@ int ReadProgramPath(const char* versionName, RegistryText& out)
 
 } // namespace
 
+bool IsUsableVersionName(const char* name)
+{
+    if (!name) return false;
+    std::size_t length = text::Length(name, PathCapacity);
+    if (length == 0 || length == PathCapacity) return false;
+    // Its record's key path bounds every other path made from the name.
+    KeyPath recordKey;
+    if (!FormatVersionPath(recordKey, DirectoriesKeyFormat, name)) return false;
+    if (std::strstr(name, "..")) return false;
+    if (name[length - 1] == '.' || name[length - 1] == ' ') return false;
+    for (const char* c = name; *c; ++c) {
+        unsigned char ch = static_cast<unsigned char>(*c);
+        if (ch < 0x20 || std::strchr("\\/:*?\"<>|", ch)) return false;
+    }
+    return true;
+}
+
+bool NamesPreviousConfiguration(const char* name, std::size_t capacity)
+{
+    return text::Length(name, capacity) > LongestNoConfigurationName;
+}
+
 bool IsThisVersionRecorded()
 {
     RegKey version = OpenVersionKey(VersionKeyFormat, ProductVersionName);
@@ -223,7 +245,7 @@ int WriteInstallRecord(const char* programPath)
 
     // A two-letter name is left out, so a "Prev Cfg" from an earlier install stays as it was.
     std::size_t nameLength = text::Length(g_setup.selectedVersionName, sizeof g_setup.selectedVersionName);
-    if (nameLength != SkippedPreviousConfigLength) {
+    if (nameLength != LongestNoConfigurationName) {
         if (nameLength == 0) text::Copy(g_setup.selectedVersionName, NoPreviousConfigValue);
         WriteTextValue(directories.Get(), PreviousConfigValue, g_setup.selectedVersionName);
     }

@@ -2,6 +2,7 @@
 // Each operation opens what it needs, does one thing and closes every key again.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 constexpr const char ProductKeyPath[] = "Software\\ZAV";
@@ -16,6 +17,14 @@ constexpr int RegistryTextCapacity = 260;
 constexpr std::uint8_t RecordedVersionIsNewer = 0;
 constexpr std::uint8_t RecordedVersionIsSame = 1;
 constexpr std::uint8_t RecordedVersionIsOlder = 2;  // also when no number is recorded
+
+// Version names. A name the setup acts on (removes, links, deletes the folder of) must name a
+// registry key, a shortcut and a folder without reaching outside them: not empty, no path
+// separators or wildcards, no "..", not too long.
+bool IsUsableVersionName(const char* name);
+// Names of two characters or fewer ("", and the "no" stored for none) choose no previous
+// configuration: there are no user settings to carry over from them.
+bool NamesPreviousConfiguration(const char* name, std::size_t capacity);
 
 bool IsThisVersionRecorded();
 std::uint8_t CompareInstalledVersion();      // 0 recorded is newer, 1 the same, 2 older or none

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/Removal.h"
+#include "registry/Registry.h"
 #include "shell/SetupState.h"
 #include "shell/Text.h"
 #include "support/TestSupport.h"

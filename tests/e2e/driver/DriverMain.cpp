@@ -4,19 +4,28 @@
 //   zavdriver SETUP_EXE STEP...
 //     start                  start the setup; prints "painted_ms N" (start to first paint)
 //     to-progress            walk to the progress page, accepting the license
+//     page:N                 walk to page N (0 welcome, 1 license, 2 destination, 3 progress)
 //     previous:NAME          choose a previous configuration on the welcome page
 //     option:NAME=on|off     startmenu, desktop, group, run, readme
 //     install                press "Install"; waits for a message box or the end of the
 //                            setup; prints "box TEXT|CAPTION" or "exited_ms N" and "exit_code N"
 //     answer:ok              press OK on the open message box, then wait as install does
+//     browse:FOLDER          press "Change", choose FOLDER in the folder browser and press OK;
+//                            prints the message box that follows: "box TEXT|CAPTION"
+//     install-until:PATH     press "Install" and stop the setup's thread as soon as PATH exists
+//     resume                 let the stopped setup go on, then wait as install does
+//     hold:FILE              make FILE once the setup has painted, and wait until it is gone
+//                            (meanwhile the caller looks at the screen)
 //     close:EXE              end every process of that executable name
 //     copy:FROM>TO           the setup's product copy alone (SHFileOperationA FO_COPY, silent,
 //                            no confirmation); prints "copy_ms N"
 // Exit code 0 when every step succeeded, 1 otherwise (the failing step is named on stderr).
 #include <windows.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -25,6 +34,9 @@
 namespace {
 
 constexpr DWORD InstallTimeoutMs = 120000;
+constexpr DWORD HoldTimeoutMs = 600000;
+constexpr DWORD PollMs = 10;
+constexpr int PageCount = 4;
 
 struct OptionName {
     const char* name;
@@ -80,9 +92,104 @@ bool CopyTree(const std::string& from, const std::string& to)
     return result == 0;
 }
 
+bool WaitUntil(bool (*done)(const std::string&), const std::string& what, DWORD timeoutMs,
+               const e2e::SetupDriver* alive = nullptr)
+{
+    double deadline = e2e::NowMs() + timeoutMs;
+    while (!done(what)) {
+        if (e2e::NowMs() > deadline || (alive && !alive->Running())) return false;
+        Sleep(PollMs);
+    }
+    return true;
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Gone(const std::string& path) { return !Exists(path); }
+
+bool Hold(e2e::SetupDriver& driver, bool stopped, const std::string& file)
+{
+    // A stopped setup paints no more; a running one first finishes what it has to paint.
+    if (!stopped) driver.WaitUntilPainted();
+    Sleep(500);
+    HANDLE marker = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (marker == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(marker);
+    return WaitUntil(Gone, file, HoldTimeoutMs);
+}
+
+// A block of the setup's memory: the browser is another process's window, so what its
+// messages point to must lie there.
+class RemoteBlock {
+public:
+    RemoteBlock(HANDLE process, SIZE_T size)
+        : process_(process), address_(VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE)) {}
+    ~RemoteBlock()
+    {
+        if (address_) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+    }
+    RemoteBlock(const RemoteBlock&) = delete;
+    RemoteBlock& operator=(const RemoteBlock&) = delete;
+
+    char* At(SIZE_T offset) const { return static_cast<char*>(address_) + offset; }
+    bool Write(SIZE_T offset, const void* data, SIZE_T size) const
+    {
+        return address_ && WriteProcessMemory(process_, At(offset), data, size, nullptr);
+    }
+    bool Read(SIZE_T offset, void* data, SIZE_T size) const
+    {
+        return address_ && ReadProcessMemory(process_, At(offset), data, size, nullptr);
+    }
+
+private:
+    HANDLE process_;
+    void* address_;
+};
+
+// Selects the folder in the open browser and presses OK. The selection is asked for a few
+// times over: Wine's browser now and then ignores one made right after it opened.
+bool ChooseInBrowser(e2e::SetupDriver& driver, const e2e::MessageBoxInfo& browser, const std::string& folder)
+{
+    RemoteBlock path(driver.Process(), folder.size() + 1);
+    if (!path.Write(0, folder.c_str(), folder.size() + 1)) return false;
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        DWORD_PTR result = 0;
+        if (!SendMessageTimeoutA(browser.window, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.At(0)),
+                                 SMTO_NORMAL, 30000, &result))
+            return false;
+        Sleep(100);
+    }
+    return driver.Answer(browser, IDOK);
+}
+
+// Presses "Change" and chooses the folder; when the setup found no path for what the browser
+// returned, it says so and opens the browser again, and the choice is made once more.
+bool Browse(e2e::SetupDriver& driver, const std::string& folder)
+{
+    HWND page = driver.Page(e2e::classes::Destination);
+    HWND change = driver.Control(e2e::classes::Destination, e2e::ids::ChangeDestination);
+    // The browser is modal: the click is posted, not sent.
+    if (!change || !PostMessageA(page, WM_COMMAND, MAKEWPARAM(e2e::ids::ChangeDestination, BN_CLICKED),
+                                 reinterpret_cast<LPARAM>(change)))
+        return false;
+    e2e::MessageBoxInfo box;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        if (driver.WaitForMessageBoxOrExit(InstallTimeoutMs, box) != e2e::WaitResult::MessageBox) return false;
+        if (box.caption == "Select directory") {
+            if (!ChooseInBrowser(driver, box, folder)) return false;
+            continue;
+        }
+        if (box.text.find("not valid") == std::string::npos) {
+            std::printf("box %s|%s\n", box.text.c_str(), box.caption.c_str());
+            return true;
+        }
+        if (!driver.Answer(box, IDOK)) return false;
+    }
+    return false;
+}
+
 bool RunStep(e2e::SetupDriver& driver, const std::string& setupExe, const std::string& step)
 {
-    static e2e::MessageBoxInfo lastBox;
+    static bool stopped = false;
     if (step == "start") {
         double started = e2e::NowMs();
         if (!driver.Start(setupExe)) return false;
@@ -90,6 +197,22 @@ bool RunStep(e2e::SetupDriver& driver, const std::string& setupExe, const std::s
         return true;
     }
     if (step == "to-progress") return driver.GoToProgressPage();
+    if (StartsWith(step, "page:")) {
+        int page = std::atoi(step.c_str() + 5);
+        return page >= 0 && page < PageCount && driver.GoToPage(page);
+    }
+    if (StartsWith(step, "hold:")) return Hold(driver, stopped, step.substr(5));
+    if (StartsWith(step, "browse:")) return Browse(driver, step.substr(7));
+    if (StartsWith(step, "install-until:")) {
+        if (!driver.StartInstall() || !WaitUntil(Exists, step.substr(14), InstallTimeoutMs, &driver)) return false;
+        stopped = SuspendThread(driver.MainThread()) != static_cast<DWORD>(-1);
+        return stopped;
+    }
+    if (step == "resume") {
+        if (!stopped || ResumeThread(driver.MainThread()) == static_cast<DWORD>(-1)) return false;
+        stopped = false;
+        return ReportOutcome(driver, e2e::NowMs());
+    }
     if (StartsWith(step, "previous:")) return driver.ChoosePreviousConfiguration(step.substr(9));
     if (StartsWith(step, "option:")) {
         std::string rest = step.substr(7);

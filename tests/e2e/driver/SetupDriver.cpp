@@ -137,8 +137,14 @@ bool SetupDriver::Start(const std::string& exePath, const std::string& currentDi
         if (NowMs() > deadline || !Running()) return false;
         Sleep(PollMs);
     }
+    return WaitUntilPainted(timeoutMs);
+}
+
+bool SetupDriver::WaitUntilPainted(DWORD timeoutMs) const
+{
     // Painted: the setup is back in its message loop and no visible window of it waits for
     // WM_PAINT any more.
+    double deadline = NowMs() + timeoutMs;
     for (;;) {
         if (!WaitUntilHandled(timeoutMs)) return false;
         bool pending = GetUpdateRect(main_, nullptr, FALSE) != FALSE;
@@ -235,16 +241,19 @@ bool SetupDriver::ChoosePreviousConfiguration(const std::string& name)
     return false;
 }
 
-bool SetupDriver::GoToProgressPage()
+bool SetupDriver::GoToPage(int index)
 {
+    const char* const pages[] = {classes::Welcome, classes::License, classes::Destination, classes::Progress};
+    if (index < 0 || index > 3) return false;
     if (IsVisible(classes::Maintenance) && !PressOn(classes::Maintenance, ids::MaintenanceInstall))
         return false;
-    if (IsVisible(classes::Welcome) && !PressMain(ids::Next)) return false;
-    if (IsVisible(classes::License)) {
-        if (!PressOn(classes::License, ids::AcceptLicense) || !PressMain(ids::Next)) return false;
+    for (int page = 0; page < index; ++page) {
+        if (!IsVisible(pages[page])) continue;
+        if (page == 1 && !PressOn(classes::License, ids::AcceptLicense)) return false;
+        if (!PressMain(ids::Next)) return false;
     }
-    if (IsVisible(classes::Destination) && !PressMain(ids::Next)) return false;
-    return IsVisible(classes::Progress) && WindowText(GetDlgItem(main_, ids::Next)) == "Install";
+    if (!IsVisible(pages[index])) return false;
+    return index < 3 || WindowText(GetDlgItem(main_, ids::Next)) == "Install";
 }
 
 bool SetupDriver::StartInstall()

@@ -20,7 +20,8 @@ constexpr int PreviousConfigList = 4;   // welcome page
 constexpr int MaintenanceInstall = 6;   // maintenance page
 constexpr int AcceptLicense = 10;       // license page
 constexpr int DeclineLicense = 11;
-constexpr int StartMenuShortcut = 22;   // destination page
+constexpr int ChangeDestination = 21;   // destination page
+constexpr int StartMenuShortcut = 22;
 constexpr int DesktopShortcut = 23;
 constexpr int ProgramGroup = 24;
 constexpr int RunAfterInstall = 31;     // progress page
@@ -63,6 +64,7 @@ public:
     HWND MainWindow() const { return main_; }
     DWORD ProcessId() const { return processInfo_.dwProcessId; }
     HANDLE Process() const { return processInfo_.hProcess; }
+    HANDLE MainThread() const { return processInfo_.hThread; }
     bool Running() const;
 
     // A page of the wizard by its class, and a control on it by its id.
@@ -81,8 +83,12 @@ public:
     bool SetOption(const char* pageClass, int id, bool checked);
     bool ChoosePreviousConfiguration(const std::string& name);
 
-    // Walks from wherever the wizard starts to the progress page, accepting the license.
-    bool GoToProgressPage();
+    // Walks from wherever the wizard starts to the page with the given index (0 welcome,
+    // 1 license, 2 destination, 3 progress), accepting the license on the way.
+    bool GoToPage(int index);
+    bool GoToProgressPage() { return GoToPage(3); }
+    // Waits until no visible window of the setup waits for WM_PAINT; false on timeout.
+    bool WaitUntilPainted(DWORD timeoutMs = 10000) const;
 
     // Posts the click on "Install" without waiting: the installation runs inside it.
     bool StartInstall();
