@@ -9,7 +9,7 @@
 #include "engine/PayloadStaging.h"
 #include "payload/Payload.h"
 #include "shell/SetupState.h"
-#include "support/TestSupport.h"
+#include "support/Files.h"
 
 using namespace testing_support;
 

@@ -9,7 +9,9 @@
 #include "engine/Removal.h"
 #include "shell/SetupState.h"
 #include "shell/Text.h"
-#include "support/TestSupport.h"
+#include "support/Files.h"
+#include "support/InstallSupport.h"
+#include "support/Registry.h"
 
 using namespace testing_support;
 

@@ -6,6 +6,9 @@
 #include "shell/Text.h"
 #include "shell/SetupState.h"
 #include "support/Canvas.h"
+#include "support/Files.h"
+#include "support/Hooks.h"
+#include "support/Registry.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -32,11 +32,11 @@ struct OptionName {
     int id;
 };
 constexpr OptionName Options[] = {
-    {"startmenu", e2e::classes::Destination, e2e::ids::StartMenuShortcut},
-    {"desktop", e2e::classes::Destination, e2e::ids::DesktopShortcut},
-    {"group", e2e::classes::Destination, e2e::ids::ProgramGroup},
-    {"run", e2e::classes::Progress, e2e::ids::RunAfterInstall},
-    {"readme", e2e::classes::Progress, e2e::ids::ViewReadme},
+    {"startmenu", DestinationPageClass, StartMenuCheckId},
+    {"desktop", DestinationPageClass, DesktopCheckId},
+    {"group", DestinationPageClass, GroupCheckId},
+    {"run", ProgressPageClass, RunAfterCheckId},
+    {"readme", ProgressPageClass, ReadmeCheckId},
 };
 
 bool StartsWith(const std::string& text, const char* prefix)

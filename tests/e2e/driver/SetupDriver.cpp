@@ -133,7 +133,7 @@ bool SetupDriver::Start(const std::string& exePath, const std::string& currentDi
         return false;
 
     double deadline = NowMs() + timeoutMs;
-    while (!(main_ = FindTopLevel(ProcessId(), classes::Main, "Setup - ZAV"))) {
+    while (!(main_ = FindTopLevel(ProcessId(), MainWindowClass, "Setup - ZAV"))) {
         if (NowMs() > deadline || !Running()) return false;
         Sleep(PollMs);
     }
@@ -214,7 +214,7 @@ bool SetupDriver::SetOption(const char* pageClass, int id, bool checked)
 
 bool SetupDriver::ChoosePreviousConfiguration(const std::string& name)
 {
-    HWND list = Control(classes::Welcome, ids::PreviousConfigList);
+    HWND list = Control(WelcomePageClass, PreviousConfigListId);
     if (!list) return false;
     LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
     for (LRESULT row = 0; row < count; ++row) {
@@ -228,8 +228,8 @@ bool SetupDriver::ChoosePreviousConfiguration(const std::string& name)
         if (name != text) continue;
         SendMessageA(list, LB_SETCURSEL, row, 0);
         DWORD_PTR result = 0;
-        return SendMessageTimeoutA(Page(classes::Welcome), WM_COMMAND,
-                                   MAKEWPARAM(ids::PreviousConfigList, LBN_SELCHANGE),
+        return SendMessageTimeoutA(Page(WelcomePageClass), WM_COMMAND,
+                                   MAKEWPARAM(PreviousConfigListId, LBN_SELCHANGE),
                                    reinterpret_cast<LPARAM>(list), SMTO_NORMAL, 30000, &result) != 0;
     }
     return false;
@@ -237,21 +237,21 @@ bool SetupDriver::ChoosePreviousConfiguration(const std::string& name)
 
 bool SetupDriver::GoToProgressPage()
 {
-    if (IsVisible(classes::Maintenance) && !PressOn(classes::Maintenance, ids::MaintenanceInstall))
+    if (IsVisible(MaintenancePageClass) && !PressOn(MaintenancePageClass, MaintenanceInstallButtonId))
         return false;
-    if (IsVisible(classes::Welcome) && !PressMain(ids::Next)) return false;
-    if (IsVisible(classes::License)) {
-        if (!PressOn(classes::License, ids::AcceptLicense) || !PressMain(ids::Next)) return false;
+    if (IsVisible(WelcomePageClass) && !PressMain(NextButtonId)) return false;
+    if (IsVisible(LicensePageClass)) {
+        if (!PressOn(LicensePageClass, AcceptRadioId) || !PressMain(NextButtonId)) return false;
     }
-    if (IsVisible(classes::Destination) && !PressMain(ids::Next)) return false;
-    return IsVisible(classes::Progress) && WindowText(GetDlgItem(main_, ids::Next)) == "Install";
+    if (IsVisible(DestinationPageClass) && !PressMain(NextButtonId)) return false;
+    return IsVisible(ProgressPageClass) && WindowText(GetDlgItem(main_, NextButtonId)) == "Install";
 }
 
 bool SetupDriver::StartInstall()
 {
-    HWND next = GetDlgItem(main_, ids::Next);
+    HWND next = GetDlgItem(main_, NextButtonId);
     if (!IsEnabled(next)) return false;
-    return PostMessageA(main_, WM_COMMAND, MAKEWPARAM(ids::Next, BN_CLICKED), reinterpret_cast<LPARAM>(next)) != 0;
+    return PostMessageA(main_, WM_COMMAND, MAKEWPARAM(NextButtonId, BN_CLICKED), reinterpret_cast<LPARAM>(next)) != 0;
 }
 
 WaitResult SetupDriver::WaitForMessageBoxOrExit(DWORD timeoutMs, MessageBoxInfo& box)
