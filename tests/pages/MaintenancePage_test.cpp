@@ -145,12 +145,9 @@ TEST_F(MaintenancePageTest, RemovingTheOnlyVersionEmptiesTheListsAndReportsIt)
     {
         MessageBoxAnswerer answerer(IDOK);
         Remove(Beta7);
-        ASSERT_EQ(answerer.Calls().size(), 1u);
-        const MessageBoxCall& call = answerer.Calls()[0];
-        EXPECT_EQ(call.owner, g_setup.mainWindow);
-        EXPECT_EQ(call.text, "Program has been successfully removed!");
-        EXPECT_EQ(call.caption, Beta7);
-        EXPECT_EQ(call.style, static_cast<UINT>(MB_ICONINFORMATION));
+        const MessageBoxCall told{g_setup.mainWindow, "Program has been successfully removed!", Beta7,
+                                  MB_ICONINFORMATION, IDOK};
+        EXPECT_EQ(answerer.Calls(), std::vector<MessageBoxCall>{told});
     }
     EXPECT_TRUE(Gone(Beta7));
     EXPECT_FALSE(KeyExists("Software\\ZAV"));

@@ -123,13 +123,10 @@ TEST_F(NavigationTest, CancelAnsweredNoChangesNothing)
 
     MessageBoxAnswerer answerer(IDNO);
     Press(CancelButtonId);
-    ASSERT_EQ(answerer.Calls().size(), 1u);
-    const MessageBoxCall& call = answerer.Calls()[0];
-    EXPECT_EQ(call.owner, g_setup.mainWindow);
-    EXPECT_EQ(call.text, "Setup is not complete. If you quit the program will not be installed\n\nExit setup?");
-    EXPECT_EQ(call.caption, "Exit Setup");
-    EXPECT_EQ(call.style, static_cast<UINT>(MB_ICONQUESTION | MB_YESNO));
-    EXPECT_EQ(call.answer, IDNO);
+    const MessageBoxCall asked{g_setup.mainWindow,
+                               "Setup is not complete. If you quit the program will not be installed\n\nExit setup?",
+                               "Exit Setup", MB_ICONQUESTION | MB_YESNO, IDNO};
+    EXPECT_EQ(answerer.Calls(), std::vector<MessageBoxCall>{asked});
 
     ExpectState(3, true, true, "Install");
     EXPECT_TRUE(IsWindow(g_setup.mainWindow));

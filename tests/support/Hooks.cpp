@@ -11,7 +11,7 @@ namespace {
 
 using MessageBoxFn = int(WINAPI*)(HWND, LPCSTR, LPCSTR, UINT);
 
-MessageBoxFn realMessageBox = nullptr;
+ImportPatch* messageBoxPatch = nullptr;  // while a MessageBoxAnswerer lives
 std::vector<MessageBoxCall> recordedCalls;
 int pendingAnswer = IDOK;
 bool answering = false;
@@ -83,7 +83,7 @@ void StartWatching()
 
 void StopWatchingIfIdle()
 {
-    if (watchTimer && dialogWatchers.empty() && !realMessageBox) {
+    if (watchTimer && dialogWatchers.empty() && !messageBoxPatch) {
         KillTimer(nullptr, watchTimer);
         watchTimer = 0;
     }
@@ -97,7 +97,7 @@ int WINAPI RecordingMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT sty
     call.caption = caption ? caption : "";
     call.style = style;
     answering = true;
-    int answer = realMessageBox(owner, text, caption, style);
+    int answer = reinterpret_cast<MessageBoxFn>(messageBoxPatch->Original())(owner, text, caption, style);
     answering = false;
     call.answer = answer;
     recordedCalls.push_back(call);
@@ -106,23 +106,31 @@ int WINAPI RecordingMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT sty
 
 } // namespace
 
+bool operator==(const MessageBoxCall& a, const MessageBoxCall& b)
+{
+    return a.owner == b.owner && a.text == b.text && a.caption == b.caption && a.style == b.style &&
+           a.answer == b.answer;
+}
+
+void PrintTo(const MessageBoxCall& call, std::ostream* out)
+{
+    *out << "{owner " << call.owner << ", \"" << call.text << "\", \"" << call.caption << "\", style 0x" << std::hex
+         << call.style << std::dec << ", answer " << call.answer << "}";
+}
+
 MessageBoxAnswerer::MessageBoxAnswerer(int buttonId)
 {
     pendingAnswer = buttonId;
     recordedCalls.clear();
-    void** slot = FindImportSlot("user32.dll", "MessageBoxA");
-    if (slot && !realMessageBox) {
-        realMessageBox = reinterpret_cast<MessageBoxFn>(*slot);
-        PatchSlot(slot, reinterpret_cast<void*>(&RecordingMessageBox));
-    }
+    if (!messageBoxPatch)
+        messageBoxPatch = new ImportPatch("user32.dll", "MessageBoxA", reinterpret_cast<void*>(&RecordingMessageBox));
     StartWatching();
 }
 
 MessageBoxAnswerer::~MessageBoxAnswerer()
 {
-    void** slot = FindImportSlot("user32.dll", "MessageBoxA");
-    if (slot && realMessageBox) PatchSlot(slot, reinterpret_cast<void*>(realMessageBox));
-    realMessageBox = nullptr;
+    delete messageBoxPatch;
+    messageBoxPatch = nullptr;
     StopWatchingIfIdle();
 }
 

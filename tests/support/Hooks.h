@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,8 @@ struct MessageBoxCall {
     UINT style = 0;
     int answer = 0;
 };
+bool operator==(const MessageBoxCall& a, const MessageBoxCall& b);
+void PrintTo(const MessageBoxCall& call, std::ostream* out);  // for the test's messages
 
 // While alive, every MessageBoxA of this process is recorded and the box that really opens
 // is answered by pressing the button with the given id (IDOK, IDYES, IDNO, ...).

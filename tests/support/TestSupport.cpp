@@ -78,20 +78,6 @@ void Press(int buttonId)
     SendCommand(g_setup.mainWindow, buttonId, GetDlgItem(g_setup.mainWindow, buttonId));
 }
 
-std::string WindowText(HWND window)
-{
-    char buffer[1024] = "";
-    GetWindowTextA(window, buffer, sizeof buffer);
-    return buffer;
-}
-
-std::string ClassName(HWND window)
-{
-    char buffer[256] = "";
-    GetClassNameA(window, buffer, sizeof buffer);
-    return buffer;
-}
-
 bool IsChecked(HWND button)
 {
     return SendMessageA(button, BM_GETCHECK, 0, 0) == BST_CHECKED;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "SetupDriver.h"
+
 namespace testing_support {
 
 // Dispatches every queued message of this thread (WM_QUIT included, which is dropped).
@@ -37,8 +39,9 @@ void Click(HWND button);
 // Clicks one of the main window's buttons (BackButtonId, NextButtonId, CancelButtonId).
 void Press(int buttonId);
 
-std::string WindowText(HWND window);
-std::string ClassName(HWND window);
+// A window's caption and class, as the end-to-end driver reads them from outside.
+using e2e::ClassName;
+using e2e::WindowText;
 bool IsChecked(HWND button);
 std::vector<std::string> ListRows(HWND listBox);
 RECT WindowRectInParent(HWND window);
