@@ -110,14 +110,12 @@ protected:
 };
 
 std::vector<Item> productItems() {
-    Item described = file("product/bin/described.txt", makeText(40000, 11));
-    described.descriptor = true;
     return {
         folder("product/"),
         file("product/a.txt", "new a"),
         file("product/bin/app.exe", makeNoise(300 * 1024), kStored),
         file("product/bin/zeros.dat", std::string(200 * 1024, '\0')),
-        described,
+        described(file("product/bin/described.txt", makeText(40000, 11))),
         folder("product/empty/"),
         file("product/docs/readme.txt", makeText(5000)),
         file("product/docs/empty.txt", "", kStored),
