@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
         FreeLibrary(module);
         return 2;
     }
-    UnzCmdRecord record = {};
+    UnzipCommand record = {};
     record.callerVersion = getVersion();
     record.neverPrompt = 1;
     record.recreateFolders = 1;

@@ -27,6 +27,17 @@ private:
     PIDLIST_ABSOLUTE list_ = nullptr;
 };
 
+// Whether the ANSI path names the chosen folder itself. Characters that the code page lacks
+// come back as "?" or a look-alike, which names no folder or another one.
+bool NamesChosenFolder(PCIDLIST_ABSOLUTE chosen, const char* path)
+{
+    wchar_t wide[MAX_PATH];
+    wchar_t back[MAX_PATH];
+    if (!SHGetPathFromIDListW(chosen, wide)) return false;
+    if (!MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, back, MAX_PATH)) return false;
+    return lstrcmpW(wide, back) == 0;
+}
+
 } // namespace
 
 int BrowseForDirectory(const char* prompt, int rootCsidl)
@@ -55,6 +66,7 @@ int BrowseForDirectory(const char* prompt, int rootCsidl)
     // browsedDir has the MAX_PATH characters that the conversion may write.
     static_assert(sizeof g_setup.browsedDir >= MAX_PATH, "SHGetPathFromIDListA writes up to MAX_PATH");
     if (!SHGetPathFromIDListA(chosen.Get(), g_setup.browsedDir)) return BrowseNoPath;
+    if (!NamesChosenFolder(chosen.Get(), g_setup.browsedDir)) return BrowseNoPath;
     return BrowseChosen;
 }
 

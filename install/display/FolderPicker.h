@@ -9,7 +9,8 @@ constexpr const char FolderPickerTitle[] = "Select directory";
 enum BrowseResult : int {
     BrowseChosen = 0,     // browsedDir holds the chosen folder's path
     BrowseCancelled = 1,  // cancelled, or the root folder cannot be located; browsedDir unchanged
-    BrowseNoPath = 2,     // the chosen folder has no file-system path; browsedDir is not to be used
+    BrowseNoPath = 2,     // the chosen folder has no file-system path that the ANSI code page can
+                          // name; browsedDir is not to be used
 };
 
 // Shows the browser rooted at the folder of rootCsidl, with the prompt above its tree, and

@@ -1,6 +1,7 @@
 #include "engine/PayloadStaging.h"
 
 #include <shlobj.h>
+#include <shlwapi.h>
 
 #include <cstddef>
 #include <memory>
@@ -24,6 +25,19 @@ bool BuildStagingPath(char (&path)[N], const char* fileName)
 }
 
 } // namespace
+
+bool IsInStagingFolder(const char* path)
+{
+    char staging[MAX_PATH];
+    if (FAILED(SHGetFolderPathA(g_setup.mainWindow, CSIDL_TEMPLATES, nullptr, 0, staging))) return false;
+    // The staging folder as a prefix that ends at a folder boundary of path.
+    PathRemoveBackslashA(staging);
+    const int length = lstrlenA(staging);
+    if (length == 0 || lstrlenA(path) < length) return false;
+    if (CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, path, length, staging, length) != CSTR_EQUAL)
+        return false;
+    return path[length] == '\0' || path[length] == '\\';
+}
 
 int StagePayload()
 {

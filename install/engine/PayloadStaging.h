@@ -12,3 +12,7 @@ int StagePayload();
 // Writes one image to one file, replacing an existing file. 0 when the file holds exactly
 // the image; 1 otherwise, and then no partly written file is left behind.
 int WriteEmbeddedImage(const char* path, const EmbeddedImage& image);
+
+// Whether path is the staging folder or lies inside it: staging writes there and its
+// clean-up deletes there, so nothing else may be installed there.
+bool IsInStagingFolder(const char* path);

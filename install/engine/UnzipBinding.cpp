@@ -1,5 +1,8 @@
 #include "engine/UnzipBinding.h"
 
+// The library's interface header is the one layout of the record, for both sides.
+#include "../../unzip/dll/UnzDll.h"
+
 #include "shell/Owners.h"
 #include "shell/SetupState.h"
 
@@ -13,9 +16,6 @@ constexpr char NoVersionExportTitle[] = "error GetUnzDllVersion function";
 constexpr char NoExecExportTitle[] = "error UnzDllExec function";
 constexpr char AllocFailedTitle[] = "Error alloc hDCL!";
 constexpr char LockFailedTitle[] = "Error alloc cc!";
-
-using GetUnzDllVersionProc = std::uint32_t(WINAPI*)();
-using UnzDllExecProc = std::uint32_t(WINAPI*)(UnzipCommand* command);
 
 // FARPROC has its own signature; go through a plain function pointer to change it.
 template <typename Proc>
@@ -47,9 +47,9 @@ int ExtractArchive(const char* archivePath, const char* extractionFolder)
     // By its full path only: a bare name would be looked for along the search path.
     Library library(IsFullPath(g_setup.unzipLibraryPath) ? LoadLibraryA(g_setup.unzipLibraryPath) : nullptr);
     if (!library) return Fail(LoadFailedTitle);
-    auto getVersion = FindExport<GetUnzDllVersionProc>(library, VersionExportName);
+    auto getVersion = FindExport<UnzGetVersionProc>(library, VersionExportName);
     if (!getVersion) return Fail(NoVersionExportTitle);
-    auto exec = FindExport<UnzDllExecProc>(library, ExecExportName);
+    auto exec = FindExport<UnzExecProc>(library, ExecExportName);
     if (!exec) return Fail(NoExecExportTitle);
 
     GlobalBlock block(GlobalAlloc(GPTR, sizeof(UnzipCommand)));
@@ -57,17 +57,18 @@ int ExtractArchive(const char* archivePath, const char* extractionFolder)
     auto* command = static_cast<UnzipCommand*>(GlobalLock(block.Get()));
     if (!command) return Fail(LockFailedTitle);
 
-    // GPTR memory is zero-filled: only the fields that are not 0 are set.
-    command->window = g_setup.mainWindow;
-    command->libraryVersion = getVersion();
-    command->option22 = 1;
-    command->option44 = 1;
-    command->option48 = 1;
-    command->option56 = 1;
-    command->option60 = 1;
+    // GPTR memory is zero-filled: only the fields that are not 0 are set. Expand
+    // everything with its folders, replacing what is there, read-only files included.
+    command->ownerWindow = g_setup.mainWindow;
+    command->callerVersion = getVersion();
+    command->neverPrompt = 1;
+    command->recreateFolders = 1;
+    command->overwriteExisting = 1;
+    command->restoreTimes = 1;
+    command->replaceReadOnly = 1;
     command->archivePath = archivePath;
-    command->extractionFolder = extractionFolder;
-    command->option144 = 7;
+    command->targetFolder = extractionFolder;
+    command->recordVersion = UNZ_RECORD_VERSION;
 
     // What the library made of the archive shows in the folder, which the copy step checks.
     exec(command);

@@ -4,6 +4,8 @@
 
 #include "display/FolderPicker.h"
 #include "display/SizeText.h"
+#include "engine/InstallSequence.h"
+#include "engine/PayloadStaging.h"
 #include "shell/Controls.h"
 #include "shell/MainWindow.h"
 #include "shell/Owners.h"
@@ -23,6 +25,10 @@ constexpr const char InvalidDirectoryText[] =
     "Selected directory is not valid!\n\nPlease select another directory.";
 constexpr const char NoFreeSpaceText[] =
     "There is not free space for install!\n\nPlease select another directory.";
+constexpr const char PathTooLongText[] =
+    "Selected directory path is too long for install!\n\nPlease select another directory.";
+constexpr const char StagingFolderText[] =
+    "Selected directory holds the temporary files of Setup!\n\nPlease select another directory.";
 
 constexpr int EditX = 10;
 constexpr int EditY = 75;
@@ -146,7 +152,18 @@ void ShowWarning(const char* text)
     MessageBoxA(g_setup.mainWindow, text, SetupWarningCaption, MB_OK | MB_ICONWARNING);
 }
 
-// Asks until the user accepts a folder with enough free space, or cancels (false).
+// Why the installation cannot stand in the chosen folder, or null when it can.
+const char* RefusalOf(const char* folder)
+{
+    if (!ProgramTreeFits(folder)) return PathTooLongText;
+    // Staging writes into that folder and its clean-up deletes the product folder there.
+    if (IsInStagingFolder(folder)) return StagingFolderText;
+    // Exactly the needed space is enough; an unknown free space counts as none.
+    if (DiskFreeSpace(folder) < g_setup.neededSpace) return NoFreeSpaceText;
+    return nullptr;
+}
+
+// Asks until the user accepts a folder where the installation can stand, or cancels (false).
 bool ChooseDestination()
 {
     for (;;) {
@@ -157,9 +174,9 @@ bool ChooseDestination()
             ShowWarning(InvalidDirectoryText);
             continue;
         }
-        // Exactly the needed space is enough; an unknown free space counts as none.
-        if (DiskFreeSpace(g_setup.browsedDir) >= g_setup.neededSpace) return true;
-        ShowWarning(NoFreeSpaceText);
+        const char* refusal = RefusalOf(g_setup.browsedDir);
+        if (!refusal) return true;
+        ShowWarning(refusal);
     }
 }
 

@@ -336,3 +336,28 @@ TEST_F(InstallEndToEndTest, ConsoleDriverRunsAScenario)
     EXPECT_NE(printed.find("exit_code 0"), std::string::npos) << printed;
     EXPECT_EQ(ReadTree(DefaultProgramDir()), ExpectedProductTree());
 }
+
+// Started from a download folder that also holds a library named like the setup's own unzip
+// library: the setup loads its staged copy by full path, never the one beside it.
+TEST_F(InstallEndToEndTest, NoLibraryPlantedBesideTheSetupIsLoaded)
+{
+    const std::string downloads = startDirectory_ + "\\Downloads";
+    const std::string planted = downloads + "\\UnzDll.dll";
+    CreateDirectoryA(downloads.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileA(BuildPath("setup.exe").c_str(), (downloads + "\\setup.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(BuildPath("tests\\planted.dll").c_str(), planted.c_str(), FALSE));
+
+    e2e::SetupDriver driver;
+    ASSERT_TRUE(driver.Start(downloads + "\\setup.exe", startDirectory_));
+    ASSERT_TRUE(driver.GoToProgressPage());
+    SetOptions(driver, false, false, false);
+    ASSERT_TRUE(driver.StartInstall());
+    e2e::MessageBoxInfo box;
+    ASSERT_EQ(driver.WaitForMessageBoxOrExit(InstallTimeoutMs, box), e2e::WaitResult::MessageBox);
+    EXPECT_EQ(box.text, "Program was successfully installed!");
+    ASSERT_TRUE(driver.Answer(box, IDOK));
+    ASSERT_TRUE(driver.WaitForExit(InstallTimeoutMs));
+
+    EXPECT_FALSE(FileExists(planted + ".loaded"));
+    EXPECT_EQ(ReadTree(DefaultProgramDir()), ExpectedProductTree());
+}

@@ -8,6 +8,7 @@
 #include "support/Canvas.h"
 #include "support/Files.h"
 #include "support/Hooks.h"
+#include "support/InstallSupport.h"
 #include "support/Registry.h"
 #include "support/TestSupport.h"
 
@@ -33,6 +34,9 @@ constexpr int SpaceRowsEnd = 175;
 constexpr char Prompt[] = "Please select the directory for install:";
 constexpr char NoSpaceWarning[] = "There is not free space for install!\n\nPlease select another directory.";
 constexpr char InvalidWarning[] = "Selected directory is not valid!\n\nPlease select another directory.";
+constexpr char TooLongWarning[] = "Selected directory path is too long for install!\n\nPlease select another directory.";
+constexpr char StagingWarning[] =
+    "Selected directory holds the temporary files of Setup!\n\nPlease select another directory.";
 constexpr char WidestFigure[] = "9 999 999 999,99 GB";  // the widest figure freeSpaceText holds
 
 HWND Page() { return g_setup.pageWindows[DestinationPageIndex]; }
@@ -244,5 +248,101 @@ INSTANTIATE_TEST_SUITE_P(
                     ChangeCase{"ShortDiskThenEnoughDisk", {Browse::ShortDisk, Browse::EnoughDisk}, {NoSpaceWarning}, true, true},
                     ChangeCase{"NoPathThenCancel", {Browse::MyComputer, Browse::Cancel}, {InvalidWarning}, false, true}),
     [](const testing::TestParamInfo<ChangeCase>& info) { return std::string(info.param.name); });
+
+// --- Folders where the installation cannot stand, whatever their free space ---------------
+// The browser is replaced: it gives the folder once, then the user cancels.
+
+enum class Refused { TooDeep, Unspellable, Templates, InTemplates };
+
+// A character that the ANSI code page cannot spell, or 0 when it spells them all.
+wchar_t UnspellableCharacter()
+{
+    for (wchar_t c : {L'\u0416', L'\u4E2D', L'\u05D0', L'\u0E01'}) {
+        wchar_t wide[] = {c, 0};
+        char narrow[8];
+        BOOL defaulted = FALSE;
+        if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, narrow, sizeof narrow, nullptr,
+                                &defaulted) && defaulted)
+            return c;
+    }
+    return 0;
+}
+
+std::wstring Widen(const std::string& ansi)
+{
+    wchar_t wide[MAX_PATH] = L"";
+    MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, wide, MAX_PATH);
+    return wide;
+}
+
+// Makes, inside scratch or the staging folder, the folder a case stands for.
+std::wstring MakeRefusedFolder(Refused kind, const std::string& scratch)
+{
+    const std::string templates = SpecialFolder(CSIDL_TEMPLATES);
+    std::wstring folder;
+    switch (kind) {
+    case Refused::TooDeep:  // fits itself, but the product's deepest file would not
+        folder = Widen(scratch + "\\" + std::string(MAX_PATH - 40 - scratch.size() - 1, 'd'));
+        break;
+    case Refused::Unspellable: folder = Widen(scratch) + L"\\x" + UnspellableCharacter(); break;
+    case Refused::Templates: return Widen(templates);
+    case Refused::InTemplates: folder = Widen(templates + "\\inside"); break;
+    }
+    CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
+}
+
+std::wstring g_offeredFolder;
+int g_browses = 0;
+
+PIDLIST_ABSOLUTE WINAPI OfferingBrowser(BROWSEINFOA*)
+{
+    return ++g_browses == 1 ? ILCreateFromPathW(g_offeredFolder.c_str()) : nullptr;
+}
+
+struct RefusalCase {
+    const char* name;
+    Refused kind;
+    const char* warning;
+};
+void PrintTo(const RefusalCase& c, std::ostream* out) { *out << c.name; }
+
+class RefusedFolderTest : public DestinationPageTest, public testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(RefusedFolderTest, WarnsAndKeepsTheOldFolder)
+{
+    const RefusalCase& c = GetParam();
+    if (c.kind == Refused::Unspellable && !UnspellableCharacter())
+        GTEST_SKIP() << "the ANSI code page spells every character";
+    const std::string scratch = MakeTempFolder("refused");
+    g_offeredFolder = MakeRefusedFolder(c.kind, scratch);
+    g_browses = 0;
+    ShowPage(DestinationPageIndex);
+    const std::string before = g_setup.installBaseDir;
+    {
+        ImportPatch browser("shell32.dll", "SHBrowseForFolderA", reinterpret_cast<void*>(&OfferingBrowser));
+        ASSERT_TRUE(browser.Active());
+        MessageBoxAnswerer answerer(IDOK);
+        Click(g_setup.changeButton);
+        EXPECT_EQ(g_browses, 2);
+        ASSERT_EQ(answerer.Calls().size(), 1u);
+        EXPECT_EQ(answerer.Calls()[0].text, c.warning);
+        EXPECT_EQ(answerer.Calls()[0].owner, g_setup.mainWindow);
+    }
+    EXPECT_EQ(g_setup.installBaseDir, before);
+    EXPECT_EQ(WindowText(g_setup.destinationEdit), before);
+    if (c.kind != Refused::Templates) RemoveDirectoryW(g_offeredFolder.c_str());
+    RemoveTree(scratch);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Destination, RefusedFolderTest,
+    testing::Values(RefusalCase{"TooDeep", Refused::TooDeep, TooLongWarning},
+                    // The picker's ANSI path has "?" where the code page lacks a character.
+                    RefusalCase{"Unspellable", Refused::Unspellable, InvalidWarning},
+                    // Staging writes there and its clean-up deletes the product folder there.
+                    RefusalCase{"Templates", Refused::Templates, StagingWarning},
+                    RefusalCase{"InTemplates", Refused::InTemplates, StagingWarning}),
+    [](const testing::TestParamInfo<RefusalCase>& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -8,8 +8,7 @@
 zav_win32_skip=77
 
 zav_win32_host_problem() {
-    if [ "${ZAV_ALLOW_EMULATED_WINE:-0}" != 1 ] && [ -e /proc/sys/fs/binfmt_misc/qemu-i386 ] &&
-        grep -qx enabled /proc/sys/fs/binfmt_misc/qemu-i386; then
+    if [ "${ZAV_ALLOW_EMULATED_WINE:-0}" != 1 ] && zav_win32_emulated; then
         echo "32-bit x86 programs run here only under qemu-user emulation"
     elif ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
         echo "this kernel runs no 32-bit x86 code (ia32 emulation is off), so Wine cannot start"
@@ -23,4 +22,9 @@ zav_require_win32_host() {
         echo "SKIPPED: $problem; the Windows tests were built but not run" >&2
         exit "$zav_win32_skip"
     fi
+}
+
+# Whether this run goes through qemu-user emulation (asked for with ZAV_ALLOW_EMULATED_WINE=1).
+zav_win32_emulated() {
+    [ -e /proc/sys/fs/binfmt_misc/qemu-i386 ] && grep -qx enabled /proc/sys/fs/binfmt_misc/qemu-i386
 }

@@ -49,6 +49,11 @@ ENV
     # shellcheck disable=SC1091
     . "$session/env"
     wineserver -p </dev/null >/dev/null 2>&1
+    # Under emulation Wine's unmanaged windows now and then die with an X BadWindow error
+    # when they close; managed ones cost about 2 s a close but do not.
+    if zav_win32_emulated; then
+        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d Y /f </dev/null >/dev/null 2>&1 || true
+    fi
     wine cmd /c exit </dev/null >/dev/null 2>&1 || true
     ;;
 stop)

@@ -49,13 +49,13 @@ public:
     }
     void set32(std::size_t at, std::uint32_t v) { std::memcpy(bytes_ + at, &v, sizeof v); }
     void set16(std::size_t at, std::uint16_t v) { std::memcpy(bytes_ + at, &v, sizeof v); }
-    const UnzCmdRecord* get() const { return reinterpret_cast<const UnzCmdRecord*>(bytes_); }
+    const UnzipCommand* get() const { return reinterpret_cast<const UnzipCommand*>(bytes_); }
 
 private:
     alignas(4) unsigned char bytes_[kRecordSize] = {};
 };
 
-static_assert(sizeof(UnzCmdRecord) == kRecordSize, "record size");
+static_assert(sizeof(UnzipCommand) == kRecordSize, "record size");
 
 class UnzipDll : public ::testing::Test {
 protected:

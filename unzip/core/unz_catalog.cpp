@@ -3,6 +3,7 @@
 // checked against what is left of the enclosing structure before it is
 // used, and nothing is allocated by a size taken from the archive beyond
 // the fixed bounds of a 16-bit length field.
+#include "unz_ascii.h"
 #include "unz_core.h"
 #include "unz_format.h"
 
@@ -13,18 +14,8 @@
 namespace unz {
 namespace {
 
-std::uint16_t le16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-std::uint32_t le32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-char asciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
+using fmt::le16;
+using fmt::le32;
 
 std::string foldCase(const std::string& s) {
     std::string folded = s;
@@ -36,14 +27,14 @@ std::string foldCase(const std::string& s) {
 // short to form a header are ignored, as several writers pad this area.
 bool hasZip64Extra(const std::uint8_t* extra, std::size_t len) {
     std::size_t pos = 0;
-    while (len - pos >= fmt::kExtraHeaderSize) {
-        std::uint16_t id = le16(extra + pos);
-        std::uint16_t size = le16(extra + pos + 2);
-        if (id == fmt::kExtraZip64) {
+    while (fitsWithin(pos, fmt::extra::kHeaderSize, len)) {
+        const std::uint16_t id = le16(extra + pos, fmt::extra::kIdOfs);
+        const std::uint16_t size = le16(extra + pos, fmt::extra::kSizeOfs);
+        if (id == fmt::extra::kZip64Id) {
             return true;
         }
-        pos += fmt::kExtraHeaderSize;
-        if (size > len - pos) {
+        pos += fmt::extra::kHeaderSize;
+        if (!fitsWithin(pos, size, len)) {
             break;
         }
         pos += size;
@@ -58,9 +49,129 @@ Result fail(Status status, long entry = -1) {
     return result;
 }
 
-struct RawEntry {
-    std::uint16_t rawNameLength = 0;
+// Where a kind of header keeps the fields that both kinds have.
+struct HeaderShape {
+    std::uint32_t signature;
+    std::size_t size;
+    std::size_t flagsOfs, methodOfs, timeOfs, dateOfs, crcOfs;
+    std::size_t compressedSizeOfs, uncompressedSizeOfs, nameLengthOfs, extraLengthOfs;
+    std::size_t commentLengthOfs;  // 0: the header has no comment
 };
+
+constexpr HeaderShape kCentralShape{
+    fmt::cdh::kSignature, fmt::cdh::kSize, fmt::cdh::kFlagsOfs, fmt::cdh::kMethodOfs,
+    fmt::cdh::kTimeOfs, fmt::cdh::kDateOfs, fmt::cdh::kCrcOfs, fmt::cdh::kCompressedSizeOfs,
+    fmt::cdh::kUncompressedSizeOfs, fmt::cdh::kNameLengthOfs, fmt::cdh::kExtraLengthOfs,
+    fmt::cdh::kCommentLengthOfs};
+constexpr HeaderShape kLocalShape{
+    fmt::lfh::kSignature, fmt::lfh::kSize, fmt::lfh::kFlagsOfs, fmt::lfh::kMethodOfs,
+    fmt::lfh::kTimeOfs, fmt::lfh::kDateOfs, fmt::lfh::kCrcOfs, fmt::lfh::kCompressedSizeOfs,
+    fmt::lfh::kUncompressedSizeOfs, fmt::lfh::kNameLengthOfs, fmt::lfh::kExtraLengthOfs, 0};
+
+// A header as decoded: the entry as it declares it, and the lengths of its
+// name and extra field.
+struct Header {
+    Entry entry;
+    std::uint16_t nameLength = 0;
+    std::uint16_t extraLength = 0;
+    std::uint16_t diskStart = 0;  // central headers only
+};
+
+Header decodeHeader(const HeaderShape& shape, const std::uint8_t* h) {
+    Header header;
+    Entry& e = header.entry;
+    e.flags = le16(h, shape.flagsOfs);
+    e.method = le16(h, shape.methodOfs);
+    e.dosTime = le16(h, shape.timeOfs);
+    e.dosDate = le16(h, shape.dateOfs);
+    e.crc = le32(h, shape.crcOfs);
+    e.compressedSize = le32(h, shape.compressedSizeOfs);
+    e.uncompressedSize = le32(h, shape.uncompressedSizeOfs);
+    header.nameLength = le16(h, shape.nameLengthOfs);
+    header.extraLength = le16(h, shape.extraLengthOfs);
+    return header;
+}
+
+Header decodeCentral(const std::uint8_t* h) {
+    Header header = decodeHeader(kCentralShape, h);
+    header.entry.localHeaderOffset = le32(h, fmt::cdh::kLocalHeaderOfs);
+    header.diskStart = le16(h, fmt::cdh::kDiskStartOfs);
+    return header;
+}
+
+// Everything one central header must satisfy on its own. variable holds its
+// name and extra field. Fills in the checked name.
+Status checkCentral(Header& header, const std::uint8_t* variable, const Limits& limits) {
+    Entry& e = header.entry;
+    if (header.nameLength == 0 || header.nameLength > limits.maxNameLength) {
+        return Status::BadName;
+    }
+    if ((e.flags & (fmt::kFlagEncrypted | fmt::kFlagStrongEncryption |
+                    fmt::kFlagMaskedHeaders)) != 0 ||
+        e.method == fmt::kMethodAes) {
+        return Status::Encrypted;
+    }
+    if (e.method != fmt::kMethodStored && e.method != fmt::kMethodDeflate) {
+        return Status::UnsupportedMethod;
+    }
+    if (e.compressedSize == fmt::kMarker32 || e.uncompressedSize == fmt::kMarker32 ||
+        e.localHeaderOffset == fmt::kMarker32 || header.diskStart == fmt::kMarker16 ||
+        hasZip64Extra(variable + header.nameLength, header.extraLength)) {
+        return Status::Unsupported;
+    }
+    if (header.diskStart != 0) {
+        return Status::Unsupported;
+    }
+    const std::string_view rawName(reinterpret_cast<const char*>(variable), header.nameLength);
+    const Status status = checkEntryName(rawName, limits, e.isDirectory, e.name);
+    if (status != Status::Ok) {
+        return status;
+    }
+    if (e.isDirectory && (e.uncompressedSize != 0 || e.crc != 0)) {
+        return Status::SizeMismatch;
+    }
+    if (e.method == fmt::kMethodStored && e.compressedSize != e.uncompressedSize) {
+        return Status::SizeMismatch;
+    }
+    return Status::Ok;
+}
+
+// What a local header must agree on with its checked central entry, whose
+// raw name was centralNameLength bytes long. variable holds its name and
+// extra field.
+Status checkLocal(const Header& header, const std::uint8_t* variable, const Entry& e,
+                  std::uint16_t centralNameLength) {
+    const Entry& local = header.entry;
+    if ((local.flags & fmt::kFlagEncrypted) != 0) {
+        return Status::Encrypted;
+    }
+    const std::uint16_t mustAgree = fmt::kFlagDescriptor;
+    if (local.method != e.method || ((local.flags ^ e.flags) & mustAgree) != 0 ||
+        header.nameLength != centralNameLength) {
+        return Status::Corrupt;
+    }
+    // Same bytes as the central name: the checked name plus its '/'.
+    if (std::memcmp(variable, e.name.data(), e.name.size()) != 0 ||
+        (e.isDirectory && variable[e.name.size()] != '/')) {
+        return Status::Corrupt;
+    }
+    if (hasZip64Extra(variable + header.nameLength, header.extraLength)) {
+        return Status::Unsupported;
+    }
+    if ((local.flags & fmt::kFlagDescriptor) == 0) {
+        if (local.compressedSize != e.compressedSize ||
+            local.uncompressedSize != e.uncompressedSize) {
+            return Status::SizeMismatch;
+        }
+        return local.crc == e.crc ? Status::Ok : Status::CrcMismatch;
+    }
+    // Streaming writers leave these zero; if set they must agree.
+    if ((local.compressedSize != 0 && local.compressedSize != e.compressedSize) ||
+        (local.uncompressedSize != 0 && local.uncompressedSize != e.uncompressedSize)) {
+        return Status::SizeMismatch;
+    }
+    return (local.crc == 0 || local.crc == e.crc) ? Status::Ok : Status::CrcMismatch;
+}
 
 struct NameSlot {
     std::string spelling;
@@ -118,12 +229,16 @@ private:
 class CatalogReader {
 public:
     CatalogReader(Source& source, const Limits& limits, Catalog& catalog)
-        : source_(source), limits_(limits), catalog_(catalog) {}
+        : source_(source), limits_(limits), catalog_(catalog),
+          variable_(fmt::kMaxVariableLength) {}
 
     Result run() {
         Status status = findEnd();
         if (status != Status::Ok) {
             return fail(status);
+        }
+        if (!variable_.ok()) {
+            return fail(Status::OutOfMemory);
         }
         Result result = readCentral();
         if (result.status != Status::Ok) {
@@ -138,8 +253,7 @@ public:
 
 private:
     Status readExact(std::uint64_t offset, void* buffer, std::size_t len) {
-        std::uint64_t size = source_.size();
-        if (offset > size || len > size - offset) {
+        if (!fitsWithin(offset, len, source_.size())) {
             return Status::Truncated;
         }
         if (len == 0) {
@@ -148,13 +262,43 @@ private:
         return source_.readAt(offset, buffer, len) ? Status::Ok : Status::ReadFailed;
     }
 
+    // Reads the header at offset, which must end, comment included, before
+    // limit: its fixed part into fixed, its name and extra field into
+    // variable_. end receives the offset just past it.
+    Status readHeader(const HeaderShape& shape, std::uint64_t offset, std::uint64_t limit,
+                      std::uint8_t* fixed, std::uint64_t& end) {
+        if (!fitsWithin(offset, shape.size, limit)) {
+            return Status::Corrupt;
+        }
+        Status status = readExact(offset, fixed, shape.size);
+        if (status != Status::Ok) {
+            return status;
+        }
+        if (le32(fixed, fmt::kSignatureOfs) != shape.signature) {
+            return Status::Corrupt;
+        }
+        // Name and extra are both bounded by their 16-bit length fields.
+        const std::size_t nameAndExtra =
+            std::size_t{le16(fixed, shape.nameLengthOfs)} + le16(fixed, shape.extraLengthOfs);
+        const std::size_t comment =
+            shape.commentLengthOfs != 0 ? le16(fixed, shape.commentLengthOfs) : 0;
+        const std::uint64_t variableOffset = offset + shape.size;
+        if (!fitsWithin(variableOffset, std::uint64_t{nameAndExtra} + comment, limit)) {
+            return Status::Corrupt;
+        }
+        status = readExact(variableOffset, variable_.data(), nameAndExtra);
+        end = variableOffset + nameAndExtra + comment;
+        return status;
+    }
+
     Status findEnd() {
+        namespace eocd = fmt::eocd;
         const std::uint64_t size = source_.size();
-        if (size < fmt::kEndSize) {
+        if (size < eocd::kSize) {
             return Status::NotZip;
         }
         const std::size_t tailLen = static_cast<std::size_t>(
-            std::min<std::uint64_t>(size, fmt::kEndSize + fmt::kMaxCommentLength));
+            std::min<std::uint64_t>(size, eocd::kSize + eocd::kMaxCommentLength));
         ByteBuffer tail(tailLen);
         if (!tail.ok()) {
             return Status::OutOfMemory;
@@ -166,9 +310,9 @@ private:
         // The record must end exactly at the end of the archive, comment
         // included; this skips signature bytes that sit inside a comment.
         std::size_t found = tailLen;
-        for (std::size_t i = tailLen - fmt::kEndSize + 1; i-- > 0;) {
-            if (le32(&tail[i]) == fmt::kSigEnd &&
-                i + fmt::kEndSize + le16(&tail[i + 20]) == tailLen) {
+        for (std::size_t i = tailLen - eocd::kSize + 1; i-- > 0;) {
+            if (le32(&tail[i], fmt::kSignatureOfs) == eocd::kSignature &&
+                i + eocd::kSize + le16(&tail[i], eocd::kCommentLengthOfs) == tailLen) {
                 found = i;
                 break;
             }
@@ -179,25 +323,25 @@ private:
         const std::uint8_t* end = &tail[found];
         endOffset_ = size - tailLen + found;
 
-        const std::uint16_t disk = le16(end + 4);
-        const std::uint16_t centralDisk = le16(end + 6);
-        const std::uint16_t entriesOnDisk = le16(end + 8);
-        const std::uint16_t entries = le16(end + 10);
-        const std::uint32_t centralSize = le32(end + 12);
-        const std::uint32_t centralOffset = le32(end + 16);
+        const std::uint16_t disk = le16(end, eocd::kDiskOfs);
+        const std::uint16_t centralDisk = le16(end, eocd::kCentralDiskOfs);
+        const std::uint16_t entriesOnDisk = le16(end, eocd::kEntriesOnDiskOfs);
+        const std::uint16_t entries = le16(end, eocd::kEntriesOfs);
+        const std::uint32_t centralSize = le32(end, eocd::kCentralSizeOfs);
+        const std::uint32_t centralOffset = le32(end, eocd::kCentralOffsetOfs);
 
         if (entriesOnDisk == fmt::kMarker16 || entries == fmt::kMarker16 ||
             centralSize == fmt::kMarker32 || centralOffset == fmt::kMarker32 ||
             disk == fmt::kMarker16 || centralDisk == fmt::kMarker16) {
             return Status::Unsupported;
         }
-        if (endOffset_ >= fmt::kZip64LocatorSize) {
+        if (endOffset_ >= fmt::zip64locator::kSize) {
             std::uint8_t sig[4];
-            status = readExact(endOffset_ - fmt::kZip64LocatorSize, sig, sizeof sig);
+            status = readExact(endOffset_ - fmt::zip64locator::kSize, sig, sizeof sig);
             if (status != Status::Ok) {
                 return status;
             }
-            if (le32(sig) == fmt::kSigZip64Locator) {
+            if (le32(sig, fmt::kSignatureOfs) == fmt::zip64locator::kSignature) {
                 return Status::Unsupported;
             }
         }
@@ -211,7 +355,7 @@ private:
         if (entries > limits_.maxEntries) {
             return Status::LimitExceeded;
         }
-        if (std::uint64_t{entries} * fmt::kCentralSize > centralSize) {
+        if (std::uint64_t{entries} * fmt::cdh::kSize > centralSize) {
             return Status::Corrupt;
         }
         entryCount_ = entries;
@@ -221,218 +365,115 @@ private:
 
     Result readCentral() {
         catalog_.entries.reserve(entryCount_);
-        raw_.reserve(entryCount_);
+        centralNameLengths_.reserve(entryCount_);
         NameTable names;
-        ByteBuffer variable(fmt::kMaxVariableLength);
-        if (!variable.ok()) {
-            return fail(Status::OutOfMemory);
-        }
         std::uint64_t pos = centralOffset_;
-        const std::uint64_t centralEnd = endOffset_;
-
         for (std::uint32_t i = 0; i < entryCount_; ++i) {
-            const long index = static_cast<long>(i);
-            if (centralEnd - pos < fmt::kCentralSize) {
-                return fail(Status::Corrupt, index);
+            std::uint8_t fixed[fmt::cdh::kSize] = {};
+            Status status = readHeader(kCentralShape, pos, endOffset_, fixed, pos);
+            Header header = decodeCentral(fixed);
+            if (status == Status::Ok) {
+                status = checkCentral(header, variable_.data(), limits_);
             }
-            std::uint8_t h[fmt::kCentralSize];
-            Status status = readExact(pos, h, sizeof h);
+            if (status == Status::Ok) {
+                status = addEntry(names, header);
+            }
             if (status != Status::Ok) {
-                return fail(status, index);
+                return fail(status, static_cast<long>(i));
             }
-            if (le32(h) != fmt::kSigCentral) {
-                return fail(Status::Corrupt, index);
-            }
-            Entry e;
-            e.flags = le16(h + 8);
-            e.method = le16(h + 10);
-            e.dosTime = le16(h + 12);
-            e.dosDate = le16(h + 14);
-            e.crc = le32(h + 16);
-            e.compressedSize = le32(h + 20);
-            e.uncompressedSize = le32(h + 24);
-            const std::uint16_t nameLen = le16(h + 28);
-            const std::uint16_t extraLen = le16(h + 30);
-            const std::uint16_t commentLen = le16(h + 32);
-            const std::uint16_t diskStart = le16(h + 34);
-            e.localHeaderOffset = le32(h + 42);
-
-            const std::uint64_t variableLen = std::uint64_t{nameLen} + extraLen + commentLen;
-            if (centralEnd - pos - fmt::kCentralSize < variableLen) {
-                return fail(Status::Corrupt, index);
-            }
-            if (nameLen == 0 || nameLen > limits_.maxNameLength) {
-                return fail(Status::BadName, index);
-            }
-            // Name and extra are both bounded by their 16-bit length fields.
-            status = readExact(pos + fmt::kCentralSize, variable.data(),
-                               std::size_t{nameLen} + extraLen);
-            if (status != Status::Ok) {
-                return fail(status, index);
-            }
-            pos += fmt::kCentralSize + variableLen;
-
-            if ((e.flags & (fmt::kFlagEncrypted | fmt::kFlagStrongEncryption |
-                            fmt::kFlagMaskedHeaders)) != 0 ||
-                e.method == fmt::kMethodAes) {
-                return fail(Status::Encrypted, index);
-            }
-            if (e.method != fmt::kMethodStored && e.method != fmt::kMethodDeflate) {
-                return fail(Status::UnsupportedMethod, index);
-            }
-            if (e.compressedSize == fmt::kMarker32 || e.uncompressedSize == fmt::kMarker32 ||
-                e.localHeaderOffset == fmt::kMarker32 || diskStart == fmt::kMarker16 ||
-                hasZip64Extra(variable.data() + nameLen, extraLen)) {
-                return fail(Status::Unsupported, index);
-            }
-            if (diskStart != 0) {
-                return fail(Status::Unsupported, index);
-            }
-            const std::string_view rawName(reinterpret_cast<const char*>(variable.data()),
-                                           nameLen);
-            status = checkEntryName(rawName, limits_, e.isDirectory, e.name);
-            if (status != Status::Ok) {
-                return fail(status, index);
-            }
-            if (e.isDirectory && (e.uncompressedSize != 0 || e.crc != 0)) {
-                return fail(Status::SizeMismatch, index);
-            }
-            if (e.method == fmt::kMethodStored && e.compressedSize != e.uncompressedSize) {
-                return fail(Status::SizeMismatch, index);
-            }
-            status = names.addEntry(e.name, e.isDirectory);
-            if (status != Status::Ok) {
-                return fail(status, index);
-            }
-            if (names.directoryCount() > limits_.maxDirectories) {
-                return fail(Status::LimitExceeded, index);
-            }
-            catalog_.totalUncompressed += e.uncompressedSize;
-            if (catalog_.totalUncompressed > limits_.maxTotalOutput) {
-                return fail(Status::LimitExceeded, index);
-            }
-            raw_.push_back(RawEntry{nameLen});
-            catalog_.entries.push_back(std::move(e));
         }
-        if (pos != centralEnd) {
+        if (pos != endOffset_) {
             return fail(Status::Corrupt);
         }
         names.collectDirectories(catalog_.directories);
         return Result{};
     }
 
-    Result readLocals() {
-        ByteBuffer variable(fmt::kMaxVariableLength);
-        if (!variable.ok()) {
-            return fail(Status::OutOfMemory);
+    // Takes a checked entry into the catalog, within the limits.
+    Status addEntry(NameTable& names, Header& header) {
+        Entry& e = header.entry;
+        const Status status = names.addEntry(e.name, e.isDirectory);
+        if (status != Status::Ok) {
+            return status;
         }
+        if (names.directoryCount() > limits_.maxDirectories) {
+            return Status::LimitExceeded;
+        }
+        catalog_.totalUncompressed += e.uncompressedSize;
+        if (catalog_.totalUncompressed > limits_.maxTotalOutput) {
+            return Status::LimitExceeded;
+        }
+        centralNameLengths_.push_back(header.nameLength);
+        catalog_.entries.push_back(std::move(e));
+        return Status::Ok;
+    }
+
+    Result readLocals() {
         for (std::size_t i = 0; i < catalog_.entries.size(); ++i) {
-            const long index = static_cast<long>(i);
             Entry& e = catalog_.entries[i];
             // Local headers and data live strictly before the central directory.
-            const std::uint64_t limit = centralOffset_;
-            if (e.localHeaderOffset > limit || limit - e.localHeaderOffset < fmt::kLocalSize) {
-                return fail(Status::Corrupt, index);
+            std::uint8_t fixed[fmt::lfh::kSize] = {};
+            std::uint64_t headerEnd = 0;
+            Status status =
+                readHeader(kLocalShape, e.localHeaderOffset, centralOffset_, fixed, headerEnd);
+            if (status == Status::Ok) {
+                status = checkLocal(decodeHeader(kLocalShape, fixed), variable_.data(), e,
+                                    centralNameLengths_[i]);
             }
-            std::uint8_t h[fmt::kLocalSize];
-            Status status = readExact(e.localHeaderOffset, h, sizeof h);
+            if (status == Status::Ok) {
+                status = placeData(e, headerEnd);
+            }
             if (status != Status::Ok) {
-                return fail(status, index);
+                return fail(status, static_cast<long>(i));
             }
-            if (le32(h) != fmt::kSigLocal) {
-                return fail(Status::Corrupt, index);
-            }
-            const std::uint16_t flags = le16(h + 6);
-            const std::uint16_t method = le16(h + 8);
-            const std::uint32_t crc = le32(h + 14);
-            const std::uint32_t compressedSize = le32(h + 18);
-            const std::uint32_t uncompressedSize = le32(h + 22);
-            const std::uint16_t nameLen = le16(h + 26);
-            const std::uint16_t extraLen = le16(h + 28);
-
-            if ((flags & fmt::kFlagEncrypted) != 0) {
-                return fail(Status::Encrypted, index);
-            }
-            const std::uint16_t mustAgree = fmt::kFlagDescriptor;
-            if (method != e.method || ((flags ^ e.flags) & mustAgree) != 0 ||
-                nameLen != raw_[i].rawNameLength) {
-                return fail(Status::Corrupt, index);
-            }
-            const std::uint64_t headerEnd =
-                e.localHeaderOffset + fmt::kLocalSize + std::uint64_t{nameLen} + extraLen;
-            if (headerEnd > limit) {
-                return fail(Status::Corrupt, index);
-            }
-            status = readExact(e.localHeaderOffset + fmt::kLocalSize, variable.data(),
-                               std::size_t{nameLen} + extraLen);
-            if (status != Status::Ok) {
-                return fail(status, index);
-            }
-            // Same bytes as the central name: the checked name plus its '/'.
-            if (std::memcmp(variable.data(), e.name.data(), e.name.size()) != 0 ||
-                (e.isDirectory && variable[e.name.size()] != '/')) {
-                return fail(Status::Corrupt, index);
-            }
-            if (hasZip64Extra(variable.data() + nameLen, extraLen)) {
-                return fail(Status::Unsupported, index);
-            }
-            const bool hasDescriptor = (flags & fmt::kFlagDescriptor) != 0;
-            if (!hasDescriptor) {
-                if (compressedSize != e.compressedSize ||
-                    uncompressedSize != e.uncompressedSize) {
-                    return fail(Status::SizeMismatch, index);
-                }
-                if (crc != e.crc) {
-                    return fail(Status::CrcMismatch, index);
-                }
-            } else {
-                // Streaming writers leave these zero; if set they must agree.
-                if ((compressedSize != 0 && compressedSize != e.compressedSize) ||
-                    (uncompressedSize != 0 && uncompressedSize != e.uncompressedSize)) {
-                    return fail(Status::SizeMismatch, index);
-                }
-                if (crc != 0 && crc != e.crc) {
-                    return fail(Status::CrcMismatch, index);
-                }
-            }
-            e.dataOffset = headerEnd;
-            if (limit - headerEnd < e.compressedSize) {
-                return fail(Status::Corrupt, index);
-            }
-            const std::uint64_t dataEnd = headerEnd + e.compressedSize;
-            std::uint64_t descriptorLen = 0;
-            if (hasDescriptor) {
-                status = readDescriptor(e, dataEnd, limit - dataEnd, descriptorLen);
-                if (status != Status::Ok) {
-                    return fail(status, index);
-                }
-            }
-            e.regionEnd = dataEnd + descriptorLen;
         }
         return Result{};
+    }
+
+    // Sets where the entry's data starts and where its region (data and any
+    // descriptor) ends, before the central directory.
+    Status placeData(Entry& e, std::uint64_t headerEnd) {
+        const std::uint64_t limit = centralOffset_;
+        e.dataOffset = headerEnd;
+        if (!fitsWithin(headerEnd, e.compressedSize, limit)) {
+            return Status::Corrupt;
+        }
+        const std::uint64_t dataEnd = headerEnd + e.compressedSize;
+        std::uint64_t descriptorLen = 0;
+        if ((e.flags & fmt::kFlagDescriptor) != 0) {
+            const Status status = readDescriptor(e, dataEnd, limit - dataEnd, descriptorLen);
+            if (status != Status::Ok) {
+                return status;
+            }
+        }
+        e.regionEnd = dataEnd + descriptorLen;
+        return Status::Ok;
     }
 
     // The descriptor may or may not start with its signature; accept the
     // form whose values agree with the central directory.
     Status readDescriptor(const Entry& e, std::uint64_t offset, std::uint64_t room,
                           std::uint64_t& length) {
-        std::uint8_t d[fmt::kDescriptorSize] = {};
+        namespace dd = fmt::descriptor;
+        std::uint8_t d[dd::kSignatureSize + dd::kValuesSize] = {};
         const std::size_t want =
             static_cast<std::size_t>(std::min<std::uint64_t>(room, sizeof d));
         Status status = readExact(offset, d, want);
         if (status != Status::Ok) {
             return status;
         }
-        auto matches = [&e](const std::uint8_t* p) {
-            return le32(p) == e.crc && le32(p + 4) == e.compressedSize &&
-                   le32(p + 8) == e.uncompressedSize;
+        auto matches = [&e](const std::uint8_t* values) {
+            return le32(values, dd::kCrcOfs) == e.crc &&
+                   le32(values, dd::kCompressedSizeOfs) == e.compressedSize &&
+                   le32(values, dd::kUncompressedSizeOfs) == e.uncompressedSize;
         };
-        if (want >= fmt::kDescriptorSize && le32(d) == fmt::kSigDescriptor && matches(d + 4)) {
-            length = fmt::kDescriptorSize;
+        if (want >= sizeof d && le32(d, fmt::kSignatureOfs) == dd::kSignature &&
+            matches(d + dd::kSignatureSize)) {
+            length = sizeof d;
             return Status::Ok;
         }
-        if (want >= fmt::kDescriptorSize - 4 && matches(d)) {
-            length = fmt::kDescriptorSize - 4;
+        if (want >= dd::kValuesSize && matches(d)) {
+            length = dd::kValuesSize;
             return Status::Ok;
         }
         return Status::Corrupt;
@@ -462,7 +503,8 @@ private:
     Source& source_;
     const Limits& limits_;
     Catalog& catalog_;
-    std::vector<RawEntry> raw_;
+    ByteBuffer variable_;  // the current header's name and extra field
+    std::vector<std::uint16_t> centralNameLengths_;  // raw, with a folder's '/'
     std::uint64_t endOffset_ = 0;
     std::uint64_t centralOffset_ = 0;
     std::uint32_t entryCount_ = 0;
@@ -471,7 +513,7 @@ private:
 }  // namespace
 
 bool MemorySource::readAt(std::uint64_t offset, void* buffer, std::size_t len) {
-    if (offset > size_ || len > size_ - offset) {
+    if (!fitsWithin(offset, len, size_)) {
         return false;
     }
     if (len != 0) {

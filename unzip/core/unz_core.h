@@ -57,6 +57,12 @@ struct Limits {
 constexpr std::size_t kChunkSize = 64 * 1024;
 constexpr std::size_t kMaxComponentLength = 255;
 
+// The one bounds check: true if length bytes from offset lie inside a
+// structure of size bytes. Never overflows, whatever the archive says.
+constexpr bool fitsWithin(std::uint64_t offset, std::uint64_t length, std::uint64_t size) {
+    return offset <= size && length <= size - offset;
+}
+
 // Random-access input. Reads are always within [0, size()).
 class Source {
 public:

@@ -63,7 +63,7 @@ public:
         : sink_(sink), declared_(declared), totalWritten_(totalWritten) {}
 
     Status put(const std::uint8_t* data, std::size_t len) {
-        if (len > declared_ - written_) {
+        if (!fitsWithin(written_, len, declared_)) {
             return Status::SizeMismatch;  // nothing beyond the declared size
         }
         crc_ = crc32(crc_, data, static_cast<uInt>(len));
@@ -131,8 +131,7 @@ public:
 
 private:
     Status read(std::uint64_t offset, std::size_t len) {
-        std::uint64_t size = source_.size();
-        if (offset > size || len > size - offset) {
+        if (!fitsWithin(offset, len, source_.size())) {
             return Status::Truncated;
         }
         return source_.readAt(offset, input_.data(), len) ? Status::Ok : Status::ReadFailed;

@@ -2,6 +2,7 @@
 // relative path on Windows, so the platform layer never has to interpret
 // them: printable ASCII only, '/' as the only separator, no component that
 // Windows would rewrite (trailing dot or space) or map to a device.
+#include "unz_ascii.h"
 #include "unz_core.h"
 
 #include <array>
@@ -19,22 +20,6 @@ bool isForbiddenChar(unsigned char c) {
     // Characters Windows reserves; ':' also covers drive letters and streams.
     static constexpr char kReserved[] = "\\:*?\"<>|";
     return std::memchr(kReserved, c, sizeof kReserved - 1) != nullptr;
-}
-
-char asciiUpper(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (asciiUpper(a[i]) != asciiUpper(b[i])) {
-            return false;
-        }
-    }
-    return true;
 }
 
 // Windows opens a device for these base names whatever the extension.

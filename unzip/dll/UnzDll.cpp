@@ -39,7 +39,7 @@ std::uint32_t codeFor(unz::Status status, bool pathTooLong) {
 
 // Fields that would ask for behaviour other than "expand everything,
 // overwrite, recreate folders" are refused rather than ignored.
-bool optionsSupported(const UnzCmdRecord& r) {
+bool optionsSupported(const UnzipCommand& r) {
     return r.testOnly == 0 && r.listOnly == 0 && r.convertLineEnds == 0 && r.junkFolders == 0 &&
            r.freshenOnly == 0 && r.recreateFolders != 0 && r.overwriteExisting != 0 &&
            r.keepNewer == 0 && r.includeCount == 0 && r.excludeCount == 0;
@@ -109,7 +109,7 @@ std::uint32_t prepareTarget(const Path& target, CreatedFolder& created) {
     return UNZ_OK;
 }
 
-std::uint32_t execute(const UnzCmdRecord* record) {
+std::uint32_t execute(const UnzipCommand* record) {
     if (record == nullptr || record->recordVersion != UNZ_RECORD_VERSION) {
         return UNZ_E_RECORD;
     }
@@ -180,7 +180,7 @@ uint32_t WINAPI GetUnzDllVersion(void) { return UNZDLL_VERSION; }
 
 // Built without exceptions, so none can leave; a failed allocation of the
 // expansion comes back as UNZ_E_MEMORY.
-uint32_t WINAPI UnzDllExec(const UnzCmdRecord* record) { return unzdll::execute(record); }
+uint32_t WINAPI UnzDllExec(const UnzipCommand* record) { return unzdll::execute(record); }
 
 // The entry point itself (linked without the C runtime's start-up code):
 // there is nothing to set up or tear down.

@@ -5,7 +5,7 @@
  * exports by name:
  *
  *   uint32_t WINAPI GetUnzDllVersion(void);
- *   uint32_t WINAPI UnzDllExec(const UnzCmdRecord* record);
+ *   uint32_t WINAPI UnzDllExec(const UnzipCommand* record);
  *
  * UnzDllExec expands every entry (Stored and Deflate, folders included)
  * into a fresh temporary folder inside the target folder, checks names,
@@ -33,7 +33,7 @@
 /* (major << 16) | (minor << 8) | patch */
 #define UNZDLL_VERSION 0x00010000u
 
-/* Value of UnzCmdRecord.recordVersion for the layout below. */
+/* Value of UnzipCommand.recordVersion for the layout below. */
 #define UNZ_RECORD_VERSION 7u
 
 /* Return codes of UnzDllExec. Only UNZ_OK means the target was updated. */
@@ -72,13 +72,15 @@ extern "C" {
 #endif
 
 /*
- * Command record, 148 bytes, 4-byte aligned. The caller zero-fills it and
+ * Command record, 148 bytes, 4-byte aligned: this is its one description,
+ * for the DLL and for every caller (the setup fills it through these names
+ * too). The caller zero-fills it and
  * sets the fields below; "set to" gives the value meaning "expand
  * everything, overwrite existing files, recreate folders". Fields marked
  * "must be" make UnzDllExec fail with UNZ_E_OPTION otherwise, rather than
  * silently doing something else than asked.
  */
-typedef struct UnzCmdRecord {
+typedef struct UnzipCommand {
     HWND ownerWindow;            /*   0 caller's main window; unused (no UI) */
     uint32_t reserved04;         /*   4 ignored; set to 0 */
     uint32_t callerVersion;      /*   8 0, or what GetUnzDllVersion returned */
@@ -109,13 +111,13 @@ typedef struct UnzCmdRecord {
                                         created if only its last part is missing */
     uint32_t reserved112[8];     /* 112 ignored; set to 0 */
     uint32_t recordVersion;      /* 144 must be UNZ_RECORD_VERSION (7) */
-} UnzCmdRecord;
+} UnzipCommand;
 
 typedef uint32_t(WINAPI* UnzGetVersionProc)(void);
-typedef uint32_t(WINAPI* UnzExecProc)(const UnzCmdRecord* record);
+typedef uint32_t(WINAPI* UnzExecProc)(const UnzipCommand* record);
 
 uint32_t WINAPI GetUnzDllVersion(void);
-uint32_t WINAPI UnzDllExec(const UnzCmdRecord* record);
+uint32_t WINAPI UnzDllExec(const UnzipCommand* record);
 
 #ifdef __cplusplus
 }
@@ -128,19 +130,37 @@ uint32_t WINAPI UnzDllExec(const UnzCmdRecord* record);
 #endif
 
 UNZ_STATIC_ASSERT(sizeof(void*) == 4, "UnzDll is a 32-bit library");
-UNZ_STATIC_ASSERT(sizeof(UnzCmdRecord) == 148, "command record must be 148 bytes");
-UNZ_STATIC_ASSERT(offsetof(UnzCmdRecord, callerVersion) == 8, "layout");
-UNZ_STATIC_ASSERT(offsetof(UnzCmdRecord, quiet) == 20, "layout");
-UNZ_STATIC_ASSERT(offsetof(UnzCmdRecord, neverPrompt) == 22, "layout");
-UNZ_STATIC_ASSERT(offsetof(UnzCmdRecord, testOnly) == 24, "layout");
-UNZ_STATIC_ASSERT(offsetof(UnzCmdRecord, recreateFolders) == 44, "layout");
-UNZ_STATIC_ASSERT(offsetof(UnzCmdRecord, replaceReadOnly) == 60, "layout");
-UNZ_STATIC_ASSERT(offsetof(UnzCmdRecord, archivePath) == 68, "layout");
-UNZ_STATIC_ASSERT(offsetof(UnzCmdRecord, includeCount) == 80, "layout");
-UNZ_STATIC_ASSERT(offsetof(UnzCmdRecord, excludeCount) == 92, "layout");
-UNZ_STATIC_ASSERT(offsetof(UnzCmdRecord, targetFolder) == 108, "layout");
-UNZ_STATIC_ASSERT(offsetof(UnzCmdRecord, recordVersion) == 144, "layout");
-
+UNZ_STATIC_ASSERT(sizeof(UnzipCommand) == 148, "command record must be 148 bytes");
+#define UNZ_AT(field, offset) \
+    UNZ_STATIC_ASSERT(offsetof(UnzipCommand, field) == offset, #field " at " #offset)
+UNZ_AT(ownerWindow, 0);
+UNZ_AT(reserved04, 4);
+UNZ_AT(callerVersion, 8);
+UNZ_AT(userData, 12);
+UNZ_AT(traceLevel, 16);
+UNZ_AT(quiet, 20);
+UNZ_AT(neverPrompt, 22);
+UNZ_AT(testOnly, 24);
+UNZ_AT(listOnly, 28);
+UNZ_AT(convertLineEnds, 32);
+UNZ_AT(junkFolders, 36);
+UNZ_AT(freshenOnly, 40);
+UNZ_AT(recreateFolders, 44);
+UNZ_AT(overwriteExisting, 48);
+UNZ_AT(keepNewer, 52);
+UNZ_AT(restoreTimes, 56);
+UNZ_AT(replaceReadOnly, 60);
+UNZ_AT(reserved64, 64);
+UNZ_AT(archivePath, 68);
+UNZ_AT(reserved72, 72);
+UNZ_AT(includeCount, 80);
+UNZ_AT(reserved84, 84);
+UNZ_AT(excludeCount, 92);
+UNZ_AT(reserved96, 96);
+UNZ_AT(targetFolder, 108);
+UNZ_AT(reserved112, 112);
+UNZ_AT(recordVersion, 144);
+#undef UNZ_AT
 #undef UNZ_STATIC_ASSERT
 
 #endif /* UNZDLL_H */

@@ -9,15 +9,7 @@ constexpr int kUniqueNameAttempts = 64;
 constexpr char kTempPrefix[] = "~unz";
 constexpr char kTempSuffix[] = ".tmp";
 
-char asciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool lessNoCase(const DirEntry& a, const DirEntry& b) {
-    return std::lexicographical_compare(
-        a.name.begin(), a.name.end(), b.name.begin(), b.name.end(),
-        [](char x, char y) { return asciiLower(x) < asciiLower(y); });
-}
+bool lessNoCase(const DirEntry& a, const DirEntry& b) { return unz::lessNoCase(a.name, b.name); }
 
 bool isDotOrDotDot(const char* name) {
     return (name[0] == '.' && name[1] == '\0') ||
@@ -43,18 +35,6 @@ bool endsWithSeparator(const std::string& text) {
 }
 
 }  // namespace
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (asciiLower(a[i]) != asciiLower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
 
 bool Path::assign(const char* text) {
     if (text == nullptr) {
@@ -82,7 +62,7 @@ bool Path::assign(std::string_view text) {
 bool Path::append(std::string_view relative) {
     const bool needSeparator = !text_.empty() && !endsWithSeparator(text_);
     const std::size_t extra = (needSeparator ? 1 : 0) + relative.size();
-    if (extra > kCapacity - text_.size()) {
+    if (!unz::fitsWithin(text_.size(), extra, kCapacity)) {
         return false;
     }
     if (needSeparator) {
@@ -198,7 +178,7 @@ bool FileSource::open(const Path& path) {
 }
 
 bool FileSource::readAt(std::uint64_t offset, void* buffer, std::size_t len) {
-    if (offset > size_ || len > size_ - offset) {
+    if (!unz::fitsWithin(offset, len, size_)) {
         return false;
     }
     LARGE_INTEGER position;

@@ -2,6 +2,7 @@
 // the sink that writes into the temporary folder, and folder helpers.
 #pragma once
 
+#include "unz_ascii.h"
 #include "unz_core.h"
 
 #include <windows.h>
@@ -98,7 +99,8 @@ bool removeTree(const Path& path);
 // last component and out the full path.
 bool createUniqueFolder(const Path& parent, Path& out, std::string& name);
 
-bool equalsNoCase(std::string_view a, std::string_view b);
+// Names compare as Windows compares the ASCII names the core lets through.
+using unz::equalsNoCase;
 
 // Archive reader on a Win32 file handle.
 class FileSource final : public unz::Source {
