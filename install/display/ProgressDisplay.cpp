@@ -21,12 +21,22 @@ constexpr int TextBoxHeight = 20;
 constexpr const char PercentFormat[] = "%1.0f%%";
 
 // A memory context with a bitmap the caller's context can show, selected for good: the
-// records keep both until the main window's teardown deletes the context, then the bitmap.
+// records keep both until the main window's teardown releases them (ReleaseSurface).
 void MakeSurface(HDC compatibleWith, int width, int height, HDC& memoryDC, HBITMAP& bitmap)
 {
     memoryDC = CreateCompatibleDC(compatibleWith);
     bitmap = CreateCompatibleBitmap(compatibleWith, width + SurfaceMargin, height + SurfaceMargin);
     if (memoryDC && bitmap) SelectObject(memoryDC, bitmap);
+}
+
+// The context goes first: the bitmap is still selected into it, and only a bitmap that is
+// selected nowhere may be deleted.
+void FreeSurface(HDC& memoryDC, HBITMAP& bitmap)
+{
+    if (memoryDC) DeleteDC(memoryDC);
+    if (bitmap) DeleteObject(bitmap);
+    memoryDC = nullptr;
+    bitmap = nullptr;
 }
 
 } // namespace
@@ -51,6 +61,8 @@ int ProgressBar::Create(HDC compatibleWith, int x, int y, int width, int height,
     MakeSurface(compatibleWith, width, height, memoryDC, bitmap);
     return 0;
 }
+
+void ProgressBar::ReleaseSurface() { FreeSurface(memoryDC, bitmap); }
 
 int ProgressBar::DrawFrame(COLORREF topLeftColor, COLORREF bottomRightColor, COLORREF fillColor)
 {
@@ -132,6 +144,8 @@ int StatusLabel::Create(HDC compatibleWith, int x, int y, int width, int height,
     text::Copy(text, initialText);
     return 0;
 }
+
+void StatusLabel::ReleaseSurface() { FreeSurface(memoryDC, bitmap); }
 
 int StatusLabel::Draw(HDC target)
 {

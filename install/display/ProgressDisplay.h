@@ -4,6 +4,12 @@
 
 #include <windows.h>
 
+// The bar's amount when full: it counts in percent.
+constexpr double ProgressTotalAmount = 100.0;
+
+// What the status label says before an installation and again after a failed one.
+constexpr const char InitialStatusText[] = "Initializing ..";
+
 struct ProgressBar {
     int x;
     int y;
@@ -28,6 +34,8 @@ struct ProgressBar {
     char percentText[256];
 
     int Create(HDC compatibleWith, int x, int y, int width, int height, double total, HWND owner);
+    // Deletes the off-screen context and bitmap that Create made; once, at the teardown.
+    void ReleaseSurface();
     int DrawFrame(COLORREF topLeftColor, COLORREF bottomRightColor, COLORREF fillColor);
     int Draw(HDC target);
 };
@@ -45,5 +53,6 @@ struct StatusLabel {
     char text[256];
 
     int Create(HDC compatibleWith, int x, int y, int width, int height, const char* text, HWND owner);
+    void ReleaseSurface();  // as ProgressBar's
     int Draw(HDC target);
 };

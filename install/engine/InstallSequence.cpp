@@ -220,12 +220,19 @@ void CarryUserSettingsOver()
     RunFileOperation(FO_COPY, from, to, nullptr, QuietFlags);
 }
 
-// Whether the unzip library left the product folder in the staging folder.
+// Whether the unzip library left every file of the archive, at its size, in the staging
+// folder: a library that stops part-way may still report success.
 bool ProductExpanded()
 {
-    char expanded[MAX_PATH];
-    return text::Copy(expanded, g_setup.stagingDir) && text::AppendPath(expanded, ProductVersionName) &&
-           IsFolder(GetFileAttributesA(expanded));
+    for (std::size_t i = 0; i < ArchiveFileCount; ++i) {
+        char expanded[MAX_PATH];
+        WIN32_FILE_ATTRIBUTE_DATA found;
+        if (!text::Copy(expanded, g_setup.stagingDir) || !text::AppendPath(expanded, ArchiveFiles[i].path) ||
+            !GetFileAttributesExA(expanded, GetFileExInfoStandard, &found) || IsFolder(found.dwFileAttributes) ||
+            found.nFileSizeHigh != 0 || found.nFileSizeLow != ArchiveFiles[i].size)
+            return false;
+    }
+    return true;
 }
 
 // Everything from staging to the settings carry-over, drawing the progress on pageDC.

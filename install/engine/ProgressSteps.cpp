@@ -1,7 +1,7 @@
 #include "engine/ProgressSteps.h"
 
+#include "display/ProgressDisplay.h"
 #include "engine/ProgressArithmetic.h"
-#include "pages/ProgressPage.h"
 #include "shell/SetupState.h"
 #include "shell/Text.h"
 

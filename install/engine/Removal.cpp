@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 #include <shlwapi.h>
+#include <shobjidl.h>
 
 #include <cstring>
 
@@ -115,6 +116,41 @@ bool SpecialFolder(int csidl, char (&folder)[MAX_PATH])
     return SUCCEEDED(result) && folder[0] != '\0';
 }
 
+// The folders that only the newer known-folder list names (Downloads, Saved Games, Links and
+// the like), enumerated from the platform. Without the list, none are added.
+bool TouchesKnownFolder(const char* resolved)
+{
+    // Balanced here, so the check holds whether or not the caller's thread has COM.
+    struct Com {
+        HRESULT result = CoInitialize(nullptr);
+        ~Com() { if (SUCCEEDED(result)) CoUninitialize(); }
+    } com;
+    ComPtr<IKnownFolderManager> manager;
+    if (FAILED(CoCreateInstance(CLSID_KnownFolderManager, nullptr, CLSCTX_INPROC_SERVER, IID_IKnownFolderManager,
+                                manager.PutVoid())))
+        return false;
+    KNOWNFOLDERID* ids = nullptr;
+    UINT count = 0;
+    if (FAILED(manager->GetFolderIds(&ids, &count)) || !ids) return false;
+    bool touches = false;
+    for (UINT i = 0; i < count && !touches; ++i) {
+        ComPtr<IKnownFolder> known;
+        wchar_t* wide = nullptr;
+        if (FAILED(manager->GetFolder(ids[i], known.Put())) || FAILED(known->GetPath(KF_FLAG_DONT_VERIFY, &wide)))
+            continue;
+        char folder[MAX_PATH];
+        char protectedFolder[MAX_PATH];
+        // A folder the code page cannot name cannot be a path we were given either.
+        BOOL defaulted = FALSE;
+        bool named = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, folder, MAX_PATH, nullptr,
+                                         &defaulted) > 0 && !defaulted;
+        CoTaskMemFree(wide);
+        touches = named && ResolveFolder(folder, protectedFolder) && IsSameOrAbove(resolved, protectedFolder);
+    }
+    CoTaskMemFree(ids);
+    return touches;
+}
+
 bool TouchesProtectedFolder(const char* resolved)
 {
     char folder[MAX_PATH];
@@ -131,7 +167,7 @@ bool TouchesProtectedFolder(const char* resolved)
     if (length > 0 && length < MAX_PATH && ResolveFolder(folder, protectedFolder) &&
         IsSameOrAbove(resolved, protectedFolder))
         return true;
-    return false;
+    return TouchesKnownFolder(resolved);
 }
 
 // Everything one removal deletes, worked out and checked before anything is touched; an

@@ -52,56 +52,19 @@ constexpr const char StartMenuCaption[] = "Make Shortcut in Start Menu";
 constexpr const char DesktopCaption[] = "Make Shortcut on Desktop";
 constexpr const char GroupCaption[] = "Make group in Program Menu";
 
-constexpr COLORREF TextColor = RGB(0, 0, 0);
-
-struct PageText {
+struct PageLabel {
     int x;
     int y;
     const char* text;
 };
 
-constexpr PageText Labels[] = {
+constexpr PageLabel Labels[] = {
     {10, 10, "ZAV will be installed to directory listed bellow. If you can change install"},
     {10, 24, "directory, please push button Change. ZAV directory will be created."},
     {10, 54, "Install directory:"},
     {10, NeededSpaceY, "Needed space for installation:"},
     {10, FreeSpaceY, "Free space on destination disk:"},
 };
-
-struct ShortcutOption {
-    int id;
-    HWND SetupState::*box;
-    bool SetupState::*flag;
-};
-
-constexpr ShortcutOption ShortcutOptions[] = {
-    {StartMenuCheckId, &SetupState::startMenuCheck, &SetupState::wantStartMenuShortcut},
-    {DesktopCheckId, &SetupState::desktopCheck, &SetupState::wantDesktopShortcut},
-    {GroupCheckId, &SetupState::groupCheck, &SetupState::wantProgramGroup},
-};
-
-HWND CreateCheckedBox(HWND page, const char* caption, int y, int id, bool& flag)
-{
-    HWND box = CreateControl(page, "button", caption, WS_CHILD | WS_VISIBLE | BS_CHECKBOX, CheckX, y,
-                             CheckWidth, CheckHeight, id);
-    flag = true;
-    SetCheckMark(box, true);
-    return box;
-}
-
-// Text drawn from a point to the client area's bottom-right corner, as every page text is.
-void DrawTextAt(HDC dc, const RECT& client, int x, int y, const char* text)
-{
-    RECT area = {x, y, client.right, client.bottom};
-    DrawTextA(dc, text, -1, &area, 0);
-}
-
-void PrepareTextContext(HDC dc)
-{
-    SetTextColor(dc, TextColor);
-    SetBkColor(dc, g_setup.backgroundColor);
-    SetBkMode(dc, OPAQUE);
-}
 
 void MeasureFreeSpace()
 {
@@ -126,24 +89,12 @@ LRESULT OnCreate(HWND page)
     text::Copy(g_setup.neededSpaceText, FormatSize(g_setup.neededSpace));
     MeasureFreeSpace();
 
-    g_setup.startMenuCheck =
-        CreateCheckedBox(page, StartMenuCaption, StartMenuCheckY, StartMenuCheckId, g_setup.wantStartMenuShortcut);
-    g_setup.desktopCheck =
-        CreateCheckedBox(page, DesktopCaption, DesktopCheckY, DesktopCheckId, g_setup.wantDesktopShortcut);
-    g_setup.groupCheck = CreateCheckedBox(page, GroupCaption, GroupCheckY, GroupCheckId, g_setup.wantProgramGroup);
-    return 0;
-}
-
-LRESULT OnPaint(HWND page)
-{
-    PaintDC paint(page);
-    RECT client;
-    GetClientRect(page, &client);
-    PrepareTextContext(paint.Get());
-    SelectedObject font(paint.Get(), g_setup.guiFont);
-    for (const PageText& label : Labels) DrawTextAt(paint.Get(), client, label.x, label.y, label.text);
-    DrawTextAt(paint.Get(), client, SpaceFigureX, NeededSpaceY, g_setup.neededSpaceText);
-    DrawTextAt(paint.Get(), client, SpaceFigureX, FreeSpaceY, g_setup.freeSpaceText);
+    g_setup.startMenuCheck = CreateTickedCheckBox(page, StartMenuCaption, CheckX, StartMenuCheckY, CheckWidth,
+                                                  CheckHeight, StartMenuCheckId, g_setup.wantStartMenuShortcut);
+    g_setup.desktopCheck = CreateTickedCheckBox(page, DesktopCaption, CheckX, DesktopCheckY, CheckWidth,
+                                                CheckHeight, DesktopCheckId, g_setup.wantDesktopShortcut);
+    g_setup.groupCheck = CreateTickedCheckBox(page, GroupCaption, CheckX, GroupCheckY, CheckWidth, CheckHeight,
+                                              GroupCheckId, g_setup.wantProgramGroup);
     return 0;
 }
 
@@ -187,15 +138,14 @@ void RedrawFreeSpace(HWND page)
     GetClientRect(page, &client);
     WindowDC dc(page);
     if (!dc) return;
-    SelectedObject font(dc.Get(), g_setup.guiFont);
-    PrepareTextContext(dc.Get());
+    PageText text(dc.Get(), client);
     // Blank the whole rest of the figure's line: a row of spaces would be narrower than the
     // figures of large disks and leave their ends standing beside a shorter new one.
     TEXTMETRICA metrics{};
     GetTextMetricsA(dc.Get(), &metrics);
     RECT line = {SpaceFigureX, FreeSpaceY, client.right, FreeSpaceY + metrics.tmHeight};
     ExtTextOutA(dc.Get(), SpaceFigureX, FreeSpaceY, ETO_OPAQUE, &line, "", 0, nullptr);
-    DrawTextAt(dc.Get(), client, SpaceFigureX, FreeSpaceY, g_setup.freeSpaceText);
+    text.Draw(SpaceFigureX, FreeSpaceY, g_setup.freeSpaceText);
 }
 
 LRESULT OnChange(HWND page)
@@ -213,35 +163,29 @@ LRESULT OnChange(HWND page)
     return 0;
 }
 
-LRESULT OnToggleOption(const ShortcutOption& option)
-{
-    bool& flag = g_setup.*option.flag;
-    flag = !flag;
-    SetCheckMark(g_setup.*option.box, flag);
-    return 0;
-}
-
 LRESULT OnCommand(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    int id = LOWORD(wParam);
-    for (const ShortcutOption& option : ShortcutOptions)
-        if (option.id == id) return OnToggleOption(option);
-    switch (id) {
+    switch (LOWORD(wParam)) {
+    case StartMenuCheckId: return ToggleCheckBox(g_setup.startMenuCheck, g_setup.wantStartMenuShortcut);
+    case DesktopCheckId: return ToggleCheckBox(g_setup.desktopCheck, g_setup.wantDesktopShortcut);
+    case GroupCheckId: return ToggleCheckBox(g_setup.groupCheck, g_setup.wantProgramGroup);
     case ChangeButtonId: return OnChange(page);
-    case DestroyCommandId: DestroyWindow(page); return 0;
     }
     return DefWindowProcA(page, msg, wParam, lParam);
 }
 
 } // namespace
 
+void PaintDestinationPage(HDC dc, const RECT& client)
+{
+    PageText text(dc, client);
+    for (const PageLabel& label : Labels) text.Draw(label.x, label.y, label.text);
+    text.Draw(SpaceFigureX, NeededSpaceY, g_setup.neededSpaceText);
+    text.Draw(SpaceFigureX, FreeSpaceY, g_setup.freeSpaceText);
+}
+
 LRESULT CALLBACK DestinationPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    switch (msg) {
-    case WM_CREATE:  return OnCreate(page);
-    case WM_PAINT:   return OnPaint(page);
-    case WM_COMMAND: return OnCommand(page, msg, wParam, lParam);
-    case WM_DESTROY: PostQuitMessage(0); return 0;
-    }
-    return DefWindowProcA(page, msg, wParam, lParam);
+    static constexpr PageHandlers handlers = {OnCreate, PaintDestinationPage, OnCommand};
+    return HandlePageMessage(handlers, page, msg, wParam, lParam);
 }

@@ -10,4 +10,7 @@ constexpr int StartMenuCheckId = 22;
 constexpr int DesktopCheckId = 23;
 constexpr int GroupCheckId = 24;
 
+// Draws what the page paints onto dc (the page's own, or any other) for its client area.
+void PaintDestinationPage(HDC dc, const RECT& client);
+
 LRESULT CALLBACK DestinationPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -2,7 +2,7 @@
 
 #include "shell/Controls.h"
 #include "shell/MainWindow.h"
-#include "shell/Owners.h"
+#include "shell/Navigation.h"
 #include "shell/SetupState.h"
 
 // At most 60 characters a row, so that every row fits the list's width without scrolling.
@@ -89,12 +89,14 @@ constexpr const char HeadingText[] = "Please read the following license agreemen
 constexpr const char AcceptText[] = "I accept the licence agreement";
 constexpr const char DeclineText[] = "I do not accept the licence agreement";
 
-// The radio buttons are the plain kind: the page sets both marks on every choice.
-void SetChoice(bool accepted)
+// The radio buttons are the plain kind: the page sets both marks on every choice. Next
+// then follows the choice by the wizard's own rule for this page.
+LRESULT OnChoice(bool accepted)
 {
     g_setup.licenseAccepted = accepted;
     SetCheckMark(g_setup.acceptRadio, accepted);
     SetCheckMark(g_setup.declineRadio, !accepted);
+    return UpdateNavigationButtons();
 }
 
 LRESULT OnCreate(HWND page)
@@ -119,55 +121,24 @@ LRESULT OnCreate(HWND page)
     return 0;
 }
 
-LRESULT OnPaint(HWND page)
-{
-    PaintDC paint(page);
-    HDC dc = paint.Get();
-    RECT text;
-    GetClientRect(page, &text);
-    text.left = HeadingLeft;
-    text.top = HeadingTop;
-
-    SetTextColor(dc, RGB(0, 0, 0));
-    SetBkColor(dc, g_setup.backgroundColor);
-    SelectedObject font(dc, g_setup.guiFont);
-    DrawTextA(dc, HeadingText, -1, &text, 0);
-    return 0;
-}
-
-LRESULT OnAccept()
-{
-    SetChoice(true);
-    EnableWindow(g_setup.nextButton, TRUE);
-    return 0;
-}
-
-LRESULT OnDecline()
-{
-    SetChoice(false);
-    EnableWindow(g_setup.nextButton, FALSE);
-    return 0;
-}
-
 LRESULT OnCommand(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (LOWORD(wParam)) {
-    case AcceptRadioId: return OnAccept();
-    case DeclineRadioId: return OnDecline();
-    case DestroyCommandId: DestroyWindow(page); return 0;
+    case AcceptRadioId: return OnChoice(true);
+    case DeclineRadioId: return OnChoice(false);
     }
     return DefWindowProcA(page, msg, wParam, lParam);
 }
 
 } // namespace
 
+void PaintLicensePage(HDC dc, const RECT& client)
+{
+    PageText(dc, client).Draw(HeadingLeft, HeadingTop, HeadingText);
+}
+
 LRESULT CALLBACK LicensePageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    switch (msg) {
-    case WM_CREATE:  return OnCreate(page);
-    case WM_PAINT:   return OnPaint(page);
-    case WM_COMMAND: return OnCommand(page, msg, wParam, lParam);
-    case WM_DESTROY: PostQuitMessage(0); return 0;
-    }
-    return DefWindowProcA(page, msg, wParam, lParam);
+    static constexpr PageHandlers handlers = {OnCreate, PaintLicensePage, OnCommand};
+    return HandlePageMessage(handlers, page, msg, wParam, lParam);
 }

@@ -13,4 +13,7 @@ constexpr int DeclineRadioId = 11;
 constexpr std::size_t LicenseRowCount = 58;
 extern const char* const LicenseRows[LicenseRowCount];
 
+// Draws what the page paints onto dc (the page's own, or any other) for its client area.
+void PaintLicensePage(HDC dc, const RECT& client);
+
 LRESULT CALLBACK LicensePageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -12,4 +12,7 @@ constexpr const char MaintenanceInstallText[] = "Install or upgrade zav version.
 constexpr const char MaintenanceRemoveText[] = "Remove any of zav version.";
 constexpr const char RemovedMessageText[] = "Program has been successfully removed!";
 
+// Draws what the page paints onto dc (the page's own, or any other) for its client area.
+void PaintMaintenancePage(HDC dc, const RECT& client);
+
 LRESULT CALLBACK MaintenancePageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam);

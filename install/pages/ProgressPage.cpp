@@ -18,25 +18,15 @@ constexpr int RunAfterCheckY = 70;
 constexpr int ReadmeCheckY = 100;
 constexpr int CheckWidth = 200;
 constexpr int CheckHeight = 20;
-// Plain check boxes: the page sets the mark itself so it always mirrors its flag.
-constexpr DWORD CheckStyle = WS_CHILD | WS_VISIBLE | BS_CHECKBOX;
 
 constexpr int TextLeft = 10;
 constexpr int TextTop = 10;
 constexpr int ClosingLineBottomOffset = 25;
 
-constexpr COLORREF TextColor = RGB(0, 0, 0);
-
 constexpr const char DestinationLineText[] = "ZAV will be installed to directory:";
 constexpr const char ClosingLineText[] = "Click install to continue.";
 constexpr const char RunAfterCaption[] = "Run ZAV after installation";
 constexpr const char ReadmeCaption[] = "View readme file";
-
-void Toggle(bool& flag, HWND box)
-{
-    flag = !flag;
-    SetCheckMark(box, flag);
-}
 
 void CreateProgressDisplay(HWND page)
 {
@@ -48,7 +38,7 @@ void CreateProgressDisplay(HWND page)
     g_setup.statusLabel.Create(dc.Get(), StatusLabelX, StatusLabelY, ProgressDisplayWidth,
                                ProgressDisplayHeight, InitialStatusText, page);
     g_setup.statusLabel.backColor = g_setup.backgroundColor;
-    g_setup.statusLabel.textColor = TextColor;
+    g_setup.statusLabel.textColor = PageTextColor;
 }
 
 LRESULT OnCreate(HWND page)
@@ -63,14 +53,10 @@ LRESULT OnCreate(HWND page)
     SendMessageA(g_setup.installDirEdit, WM_SETTEXT, 0,
                  reinterpret_cast<LPARAM>(g_setup.installBaseDir));
 
-    g_setup.runAfterCheck = CreateControl(page, "button", RunAfterCaption, CheckStyle, CheckX,
-                                          RunAfterCheckY, CheckWidth, CheckHeight, RunAfterCheckId);
-    g_setup.readmeCheck = CreateControl(page, "button", ReadmeCaption, CheckStyle, CheckX,
-                                        ReadmeCheckY, CheckWidth, CheckHeight, ReadmeCheckId);
-    g_setup.runAfterInstall = true;
-    SetCheckMark(g_setup.runAfterCheck, true);
-    g_setup.viewReadme = true;
-    SetCheckMark(g_setup.readmeCheck, true);
+    g_setup.runAfterCheck = CreateTickedCheckBox(page, RunAfterCaption, CheckX, RunAfterCheckY, CheckWidth,
+                                                 CheckHeight, RunAfterCheckId, g_setup.runAfterInstall);
+    g_setup.readmeCheck = CreateTickedCheckBox(page, ReadmeCaption, CheckX, ReadmeCheckY, CheckWidth, CheckHeight,
+                                               ReadmeCheckId, g_setup.viewReadme);
 
     CreateProgressDisplay(page);
     g_setup.progressControlsMade = true;
@@ -78,50 +64,32 @@ LRESULT OnCreate(HWND page)
     return 0;
 }
 
-LRESULT OnPaint(HWND page)
-{
-    PaintDC paint(page);
-    HDC dc = paint.Get();
-    RECT textBox;
-    GetClientRect(page, &textBox);
-    textBox.left = TextLeft;
-    textBox.top = TextTop;
-
-    SetTextColor(dc, TextColor);
-    SetBkColor(dc, g_setup.backgroundColor);
-    SelectedObject font(dc, g_setup.guiFont);
-    DrawTextA(dc, DestinationLineText, -1, &textBox, 0);
-    textBox.top = textBox.bottom - ClosingLineBottomOffset;
-    DrawTextA(dc, ClosingLineText, -1, &textBox, 0);
-
-    // The install sequence draws the records itself between its steps; this repaints them
-    // whenever the page is uncovered meanwhile.
-    if (g_setup.progressVisible) {
-        g_setup.statusLabel.Draw(dc);
-        g_setup.progressBar.Draw(dc);
-    }
-    return 0;
-}
-
 LRESULT OnCommand(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (LOWORD(wParam)) {
-    case RunAfterCheckId: Toggle(g_setup.runAfterInstall, g_setup.runAfterCheck); return 0;
-    case ReadmeCheckId: Toggle(g_setup.viewReadme, g_setup.readmeCheck); return 0;
-    case DestroyCommandId: DestroyWindow(page); return 0;
+    case RunAfterCheckId: return ToggleCheckBox(g_setup.runAfterCheck, g_setup.runAfterInstall);
+    case ReadmeCheckId: return ToggleCheckBox(g_setup.readmeCheck, g_setup.viewReadme);
     }
     return DefWindowProcA(page, msg, wParam, lParam);
 }
 
 } // namespace
 
+void PaintProgressPage(HDC dc, const RECT& client)
+{
+    PageText text(dc, client);
+    text.Draw(TextLeft, TextTop, DestinationLineText);
+    text.Draw(TextLeft, client.bottom - ClosingLineBottomOffset, ClosingLineText);
+    // The install sequence draws the records itself between its steps; this repaints them
+    // whenever the page is uncovered meanwhile.
+    if (g_setup.progressVisible) {
+        g_setup.statusLabel.Draw(dc);
+        g_setup.progressBar.Draw(dc);
+    }
+}
+
 LRESULT CALLBACK ProgressPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    switch (msg) {
-    case WM_CREATE:  return OnCreate(page);
-    case WM_PAINT:   return OnPaint(page);
-    case WM_COMMAND: return OnCommand(page, msg, wParam, lParam);
-    case WM_DESTROY: PostQuitMessage(0); return 0;
-    }
-    return DefWindowProcA(page, msg, wParam, lParam);
+    static constexpr PageHandlers handlers = {OnCreate, PaintProgressPage, OnCommand};
+    return HandlePageMessage(handlers, page, msg, wParam, lParam);
 }

@@ -15,9 +15,8 @@ constexpr int ProgressBarX = 10;
 constexpr int ProgressBarY = 170;
 constexpr int ProgressDisplayWidth = 400;
 constexpr int ProgressDisplayHeight = 20;
-constexpr double ProgressTotalAmount = 100.0;
 
-// What the status label says before an installation and again after a failed one.
-constexpr const char InitialStatusText[] = "Initializing ..";
+// Draws what the page paints onto dc (the page's own, or any other) for its client area.
+void PaintProgressPage(HDC dc, const RECT& client);
 
 LRESULT CALLBACK ProgressPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam);

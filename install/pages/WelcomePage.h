@@ -11,4 +11,7 @@ constexpr int PreviousConfigListY = 110;
 constexpr int PreviousConfigListWidth = 400;
 constexpr int PreviousConfigListHeight = 90;
 
+// Draws what the page paints onto dc (the page's own, or any other) for its client area.
+void PaintWelcomePage(HDC dc, const RECT& client);
+
 LRESULT CALLBACK WelcomePageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam);

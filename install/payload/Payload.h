@@ -20,3 +20,12 @@ extern const EmbeddedImage ArchiveImage;
 // The longest path inside the archive ("ZAV 1.00 beta 8\\...", backslashes): the deepest
 // path the product puts below a destination folder.
 extern const char ArchiveLongestPath[];
+
+// A file of the archive: its path ("ZAV 1.00 beta 8\\...", backslashes) and its size.
+struct ArchiveFile {
+    const char* path;
+    std::uint32_t size;
+};
+// Every file of the archive, so that an expansion can be checked to have left them all.
+extern const ArchiveFile ArchiveFiles[];
+extern const std::size_t ArchiveFileCount;

@@ -8,7 +8,8 @@ half 0). Both arrays are members of one record, library first, so that the archi
 follows the library directly in the program's data. Numbers are written in decimal
 without padding, many to a line: the compiler reads a short, dense source fastest.
 The archive's longest entry path is written beside them, so that the setup can tell
-whether the product fits below a destination.
+whether the product fits below a destination, and its files with their sizes, so that it
+can tell whether an expansion left all of them.
 """
 import io
 import os
@@ -33,6 +34,16 @@ def longest_path(archive):
     if not longest.isascii() or '"' in longest:
         sys.exit(f"make_payload: entry {longest!r} cannot be written as a plain C string")
     return longest.replace("\\", "\\\\")
+
+
+def archive_files(archive):
+    """The archive's files as C initialisers {"path", size}, in Windows form."""
+    with zipfile.ZipFile(io.BytesIO(archive)) as z:
+        files = [(i.filename.replace("/", "\\"), i.file_size) for i in z.infolist() if not i.is_dir()]
+    for path, _ in files:
+        if not path.isascii() or '"' in path:
+            sys.exit(f"make_payload: entry {path!r} cannot be written as a plain C string")
+    return ",\n".join(f'    {{"{path.replace(chr(92), chr(92) * 2)}", {size}u}}' for path, size in files)
 
 
 def main(argv):
@@ -73,6 +84,10 @@ const PayloadWords Words = {{
 const EmbeddedImage LibraryImage = {{Words.library, {len(library)}}};
 const EmbeddedImage ArchiveImage = {{Words.archive, {len(archive)}}};
 const char ArchiveLongestPath[] = "{longest_path(archive)}";
+const ArchiveFile ArchiveFiles[] = {{
+{archive_files(archive)}
+}};
+const std::size_t ArchiveFileCount = sizeof ArchiveFiles / sizeof ArchiveFiles[0];
 """
     temporary = output + ".tmp"
     with open(temporary, "w", newline="\n") as f:

@@ -9,8 +9,10 @@
 #include "pages/ProgressPage.h"
 #include "pages/WelcomePage.h"
 #include "resources/resource.h"
+#include "shell/Controls.h"
 #include "shell/Navigation.h"
 #include "shell/Owners.h"
+#include "shell/PreviousConfiguration.h"
 #include "shell/SetupState.h"
 
 namespace {
@@ -19,26 +21,24 @@ namespace {
 // when WM_DESTROY arrives twice (sent by the setup, then again when the window dies).
 bool comInitialized = false;
 
-HWND CreateChild(const char* className, const char* title, DWORD style, int x, int y, int width,
-                 int height, HWND parent, int id)
-{
-    return CreateWindowExA(0, className, title, style, x, y, width, height, parent,
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), g_setup.instance,
-                           nullptr);
-}
+// The three buttons, in the order of their creation.
+struct NavButton {
+    const char* caption;
+    int rightOffset;
+    int id;
+    HWND SetupState::*field;
+};
+constexpr NavButton NavButtons[] = {
+    {BackCaption, BackButtonRightOffset, BackButtonId, &SetupState::backButton},
+    {NextCaption, NextButtonRightOffset, NextButtonId, &SetupState::nextButton},
+    {CancelCaption, CancelButtonRightOffset, CancelButtonId, &SetupState::cancelButton},
+};
 
 HWND CreatePage(const char* className, DWORD visibility, HWND parent, int id)
 {
-    return CreateChild(className, className, WS_CHILD | visibility, PageLeft, PageTop, PageWidth,
-                       PageHeight, parent, id);
-}
-
-void ReleaseDrawingRecord(HDC& memoryDC, HBITMAP& bitmap)
-{
-    if (memoryDC) DeleteDC(memoryDC);
-    if (bitmap) DeleteObject(bitmap);
-    memoryDC = nullptr;
-    bitmap = nullptr;
+    return CreateWindowExA(0, className, className, WS_CHILD | visibility, PageLeft, PageTop, PageWidth,
+                           PageHeight, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                           g_setup.instance, nullptr);
 }
 
 LRESULT OnCreate(HWND window)
@@ -49,23 +49,13 @@ LRESULT OnCreate(HWND window)
 
     RECT client;
     GetClientRect(window, &client);
-    int buttonY = client.bottom - NavButtonBottomOffset;
-    g_setup.backButton = CreateChild("button", BackCaption, WS_CHILD | WS_VISIBLE,
-                                     client.right - BackButtonRightOffset, buttonY, NavButtonWidth,
-                                     NavButtonHeight, window, BackButtonId);
-    g_setup.nextButton = CreateChild("button", NextCaption, WS_CHILD | WS_VISIBLE,
-                                     client.right - NextButtonRightOffset, buttonY, NavButtonWidth,
-                                     NavButtonHeight, window, NextButtonId);
-    g_setup.cancelButton = CreateChild("button", CancelCaption, WS_CHILD | WS_VISIBLE,
-                                       client.right - CancelButtonRightOffset, buttonY,
-                                       NavButtonWidth, NavButtonHeight, window, CancelButtonId);
-    WPARAM font = reinterpret_cast<WPARAM>(g_setup.guiFont);
-    SendMessageA(g_setup.backButton, WM_SETFONT, font, FALSE);
-    SendMessageA(g_setup.nextButton, WM_SETFONT, font, FALSE);
-    SendMessageA(g_setup.cancelButton, WM_SETFONT, font, FALSE);
-    IgnoreHurriedPresses(g_setup.backButton);
-    IgnoreHurriedPresses(g_setup.nextButton);
-    IgnoreHurriedPresses(g_setup.cancelButton);
+    for (const NavButton& button : NavButtons) {
+        HWND made = CreateControl(window, "button", button.caption, WS_CHILD | WS_VISIBLE,
+                                  client.right - button.rightOffset, client.bottom - NavButtonBottomOffset,
+                                  NavButtonWidth, NavButtonHeight, button.id);
+        g_setup.*button.field = made;
+        IgnoreHurriedPresses(made);
+    }
 
     // The welcome page runs the registry detection while it is created.
     g_setup.pageWindows[WelcomePageIndex] =
@@ -87,19 +77,14 @@ LRESULT OnCreate(HWND window)
         CreatePage(ProgressPageClass, 0, window, ProgressPageIndex);
 
     g_setup.currentPage = WelcomePageIndex;
-    g_setup.selectedVersionName[0] = '\0';
+    ResetChosenConfiguration();
     return 0;
 }
 
-LRESULT OnPaint(HWND window)
+void PaintSeparator(HDC dc, const RECT& client)
 {
-    PaintDC paint(window);
-    RECT client;
-    GetClientRect(window, &client);
     DrawSeparatorLine(client.left + SeparatorMargin, client.bottom - SeparatorBottomOffset,
-                      client.right - SeparatorMargin, paint.Get(), SeparatorLightColor,
-                      SeparatorShadowColor);
-    return 0;
+                      client.right - SeparatorMargin, dc, SeparatorLightColor, SeparatorShadowColor);
 }
 
 LRESULT OnCommand(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -124,8 +109,8 @@ LRESULT OnDestroy()
     }
 
     if (g_setup.progressControlsMade) {
-        ReleaseDrawingRecord(g_setup.progressBar.memoryDC, g_setup.progressBar.bitmap);
-        ReleaseDrawingRecord(g_setup.statusLabel.memoryDC, g_setup.statusLabel.bitmap);
+        g_setup.progressBar.ReleaseSurface();
+        g_setup.statusLabel.ReleaseSurface();
         g_setup.progressControlsMade = false;
     }
 
@@ -212,7 +197,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lPa
 {
     switch (msg) {
     case WM_CREATE:  return OnCreate(window);
-    case WM_PAINT:   return OnPaint(window);
+    case WM_PAINT:   return PaintWindow(window, PaintSeparator);
     case WM_COMMAND: return OnCommand(window, msg, wParam, lParam);
     case WM_DESTROY: return OnDestroy();
     }

@@ -377,6 +377,7 @@ TEST_F(InstallSequenceTest, FailedStepsLeaveTheWizardReadyAndASecondInstallCompl
         {"staging", "Setup - ZAV", StagingFailedText},
         {"expansion", "error UnzDllExec function", ExpansionFailedText},
         {"nothing expanded", "Setup - ZAV", ExpansionFailedText},
+        {"part expanded", "Setup - ZAV", ExpansionFailedText},
         {"unwritable destination", "Setup - ZAV", CopyFailedText},
         {"held file of the same size", "Setup - ZAV", CopyFailedText},
     };
@@ -401,9 +402,11 @@ TEST_F(InstallSequenceTest, FailedStepsLeaveTheWizardReadyAndASecondInstallCompl
                 heldLibrary = CreateFileA(Templates("UnzDll.dll").c_str(), GENERIC_READ, 0, nullptr,
                                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
                 ASSERT_NE(heldLibrary, INVALID_HANDLE_VALUE);
-            } else if (name == "expansion" || name == "nothing expanded") {
-                // A library without the expansion export, or one that expands nothing.
+            } else if (name == "expansion" || name == "nothing expanded" || name == "part expanded") {
+                // A library without the expansion export, or one that expands nothing and reports
+                // success, maybe over a product folder that holds one of the files.
                 standInLibrary = name == "expansion" ? "NoExecUnzip.dll" : "RecordingUnzip.dll";
+                if (name == "part expanded") WriteTree(Templates("ZAV 1.00 beta 8"), {{"readme.txt", "x"}});
                 library = std::make_unique<ImportPatch>("kernel32.dll", "LoadLibraryA",
                                                        reinterpret_cast<void*>(&LoadStandInLibrary));
                 ASSERT_TRUE(library->Active());

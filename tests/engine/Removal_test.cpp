@@ -349,6 +349,15 @@ TEST(RemovalSafety, SystemAndUserFoldersAreNeverDeletedWhole)
         EXPECT_FALSE(IsSafeFolderToDelete(path.c_str(), resolved)) << kind << " " << path;
     }
     EXPECT_GE(named, 15);
+    // And those only the known-folder list names.
+    for (REFKNOWNFOLDERID id : {FOLDERID_Downloads, FOLDERID_SavedGames, FOLDERID_Links, FOLDERID_Contacts}) {
+        wchar_t* wide = nullptr;
+        char path[MAX_PATH] = "";
+        ASSERT_EQ(SHGetKnownFolderPath(id, KF_FLAG_DONT_VERIFY, nullptr, &wide), S_OK);
+        WideCharToMultiByte(CP_ACP, 0, wide, -1, path, MAX_PATH, nullptr, nullptr);
+        CoTaskMemFree(wide);
+        EXPECT_FALSE(IsSafeFolderToDelete(path, resolved)) << path;
+    }
 
     const std::string safe[][2] = {
         {programFiles + "\\ZAV 1.00 beta 8", programFiles + "\\ZAV 1.00 beta 8"},

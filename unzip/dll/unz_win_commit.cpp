@@ -11,7 +11,7 @@ bool isFolder(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_DIRECTORY)
 bool isNamedAs(const Path& path, const std::string& name) {
     WIN32_FIND_DATAA data;
     FindHandle find(FindFirstFileA(path.c_str(), &data));
-    return find.valid() && equalsNoCase(data.cFileName, name);
+    return find.Valid() && equalsNoCase(data.cFileName, name);
 }
 
 }  // namespace

@@ -99,14 +99,14 @@ bool listFolder(const Path& folder, std::vector<DirEntry>& out) {
     }
     WIN32_FIND_DATAA data;
     FindHandle find(FindFirstFileA(pattern.c_str(), &data));
-    if (!find.valid()) {
+    if (!find.Valid()) {
         return GetLastError() == ERROR_FILE_NOT_FOUND;
     }
     do {
         if (!isDotOrDotDot(data.cFileName)) {
             out.push_back(DirEntry{data.cFileName, data.dwFileAttributes});
         }
-    } while (FindNextFileA(find.get(), &data));
+    } while (FindNextFileA(find.Get(), &data));
     if (GetLastError() != ERROR_NO_MORE_FILES) {
         return false;
     }
@@ -163,14 +163,14 @@ bool createUniqueFolder(const Path& parent, Path& out, std::string& name) {
 }
 
 bool FileSource::open(const Path& path) {
-    file_.reset(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    file_.Reset(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file_.valid()) {
+    if (!file_.Valid()) {
         return false;
     }
     LARGE_INTEGER size;
-    if (!GetFileSizeEx(file_.get(), &size) || size.QuadPart < 0) {
-        file_.close();
+    if (!GetFileSizeEx(file_.Get(), &size) || size.QuadPart < 0) {
+        file_.Reset();
         return false;
     }
     size_ = static_cast<std::uint64_t>(size.QuadPart);
@@ -183,14 +183,14 @@ bool FileSource::readAt(std::uint64_t offset, void* buffer, std::size_t len) {
     }
     LARGE_INTEGER position;
     position.QuadPart = static_cast<LONGLONG>(offset);
-    if (!SetFilePointerEx(file_.get(), position, nullptr, FILE_BEGIN)) {
+    if (!SetFilePointerEx(file_.Get(), position, nullptr, FILE_BEGIN)) {
         return false;
     }
     auto* out = static_cast<std::uint8_t*>(buffer);
     while (len > 0) {
         const DWORD want = static_cast<DWORD>(std::min<std::size_t>(len, unz::kChunkSize));
         DWORD got = 0;
-        if (!ReadFile(file_.get(), out, want, &got, nullptr) || got == 0) {
+        if (!ReadFile(file_.Get(), out, want, &got, nullptr) || got == 0) {
             return false;  // got == 0: the file shrank under us
         }
         out += got;
@@ -214,23 +214,23 @@ bool FolderSink::createDirectory(const std::string& path) {
 }
 
 bool FolderSink::createFile(const unz::FileInfo& info) {
-    if (file_.valid() || !makePath(info.path, filePath_)) {
+    if (file_.Valid() || !makePath(info.path, filePath_)) {
         return false;
     }
     // CREATE_NEW: the temporary folder is fresh, so any clash (for example a
     // short 8.3 alias of an earlier name) is an error, not an overwrite.
-    file_.reset(CreateFileA(filePath_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    file_.Reset(CreateFileA(filePath_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     dosTime_ = info.dosTime;
     dosDate_ = info.dosDate;
-    return file_.valid();
+    return file_.Valid();
 }
 
 bool FolderSink::write(const std::uint8_t* data, std::size_t len) {
     while (len > 0) {
         const DWORD want = static_cast<DWORD>(std::min<std::size_t>(len, unz::kChunkSize));
         DWORD done = 0;
-        if (!WriteFile(file_.get(), data, want, &done, nullptr) || done == 0) {
+        if (!WriteFile(file_.Get(), data, want, &done, nullptr) || done == 0) {
             return false;
         }
         data += done;
@@ -246,15 +246,16 @@ bool FolderSink::finishFile() {
         // An impossible DOS date just leaves the current time.
         if (DosDateTimeToFileTime(dosDate_, dosTime_, &local) &&
             LocalFileTimeToFileTime(&local, &utc)) {
-            SetFileTime(file_.get(), nullptr, nullptr, &utc);
+            SetFileTime(file_.Get(), nullptr, nullptr, &utc);
         }
     }
-    return file_.close();
+    // The close call's own result counts: a write may fail only there.
+    return !file_.Valid() || CloseHandle(file_.Detach()) != FALSE;
 }
 
 void FolderSink::abortFile() noexcept {
-    if (file_.valid()) {
-        file_.close();
+    if (file_.Valid()) {
+        file_.Reset();
         DeleteFileA(filePath_.c_str());
     }
 }

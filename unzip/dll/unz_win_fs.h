@@ -4,6 +4,7 @@
 
 #include "unz_ascii.h"
 #include "unz_core.h"
+#include "unz_unique_handle.h"
 
 #include <windows.h>
 
@@ -13,52 +14,9 @@
 
 namespace unzdll {
 
-// Owns a HANDLE from CreateFile (INVALID_HANDLE_VALUE when empty).
-class FileHandle {
-public:
-    FileHandle() = default;
-    explicit FileHandle(HANDLE h) : h_(h) {}
-    ~FileHandle() { close(); }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-
-    bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return h_; }
-    void reset(HANDLE h) {
-        close();
-        h_ = h;
-    }
-    // True if there was nothing to close or closing succeeded.
-    bool close() {
-        if (!valid()) {
-            return true;
-        }
-        const BOOL ok = CloseHandle(h_);
-        h_ = INVALID_HANDLE_VALUE;
-        return ok != FALSE;
-    }
-
-private:
-    HANDLE h_ = INVALID_HANDLE_VALUE;
-};
-
-// Owns a FindFirstFile search handle.
-class FindHandle {
-public:
-    explicit FindHandle(HANDLE h) : h_(h) {}
-    ~FindHandle() {
-        if (h_ != INVALID_HANDLE_VALUE) {
-            FindClose(h_);
-        }
-    }
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-    bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return h_; }
-
-private:
-    HANDLE h_;
-};
+// A file from CreateFile and a search from FindFirstFile, the same owners as the setup's.
+using FileHandle = UniqueHandle<InvalidEmpty<&CloseHandle>>;
+using FindHandle = UniqueHandle<InvalidEmpty<&FindClose>>;
 
 // A path that always fits the ANSI API limit (MAX_PATH including the NUL).
 // Every operation that would make it longer fails instead of cutting it.
@@ -106,7 +64,7 @@ using unz::equalsNoCase;
 class FileSource final : public unz::Source {
 public:
     bool open(const Path& path);
-    void close() { file_.close(); }
+    void close() { file_.Reset(); }
     std::uint64_t size() const override { return size_; }
     bool readAt(std::uint64_t offset, void* buffer, std::size_t len) override;
 
