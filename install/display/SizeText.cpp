@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "shell/Text.h"
+
 namespace {
 
 // The one result buffer of GroupDigits and FormatSize; callers copy the text out at once.
@@ -122,17 +124,6 @@ private:
     int fractionDigits_ = 0;
 };
 
-// Bounded appending into a fixed text; a text that does not fit is cut, never overrun.
-template <int N>
-void Append(char (&dst)[N], const char* src)
-{
-    std::size_t used = std::strlen(dst);
-    std::size_t length = std::strlen(src);
-    if (used + length >= static_cast<std::size_t>(N)) length = N - 1 - used;
-    std::memcpy(dst + used, src, length);
-    dst[used + length] = '\0';
-}
-
 } // namespace
 
 const char* GroupDigits(const char* digits)
@@ -183,14 +174,15 @@ const char* FormatSize(double bytes)
     char decimals[3];
     value.FractionDigits(decimals, unit->decimals);
 
+    // A text that does not fit is cut, never overrun.
     char text[SizeTextCapacity] = "";
-    Append(text, GroupDigits(whole));
+    text::Append(text, GroupDigits(whole));
     if (unit->decimals > 0) {
-        Append(text, ",");
-        Append(text, decimals);
+        text::Append(text, ",");
+        text::Append(text, decimals);
     }
-    Append(text, " ");
-    Append(text, unit->name);
+    text::Append(text, " ");
+    text::Append(text, unit->name);
 
     std::memcpy(sizeTextBuffer, text, sizeof text);
     return sizeTextBuffer;

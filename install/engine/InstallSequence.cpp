@@ -15,6 +15,7 @@
 #include "shell/Owners.h"
 #include "shell/SetupState.h"
 #include "shell/Text.h"
+#include "shell/TextPath.h"
 
 namespace {
 

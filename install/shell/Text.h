@@ -1,5 +1,6 @@
 // Bounded text helpers: each takes the destination array itself, always terminates it,
-// and reports whether the whole text fitted. No caller ever writes past a buffer.
+// and reports whether the whole text fitted. No caller ever writes past a buffer. Portable:
+// the path helper that needs the shell lives in TextPath.h.
 #pragma once
 
 #include <cstdarg>
@@ -23,10 +24,6 @@ bool Format(char* dst, std::size_t capacity, const char* format, ...)
     ;
 bool FormatV(char* dst, std::size_t capacity, const char* format, std::va_list args);
 
-// Appends a path element with one backslash between (as PathAppendA does), bounded both by
-// the buffer and by MAX_PATH. On failure dst is left unchanged.
-bool AppendPath(char* dst, std::size_t capacity, const char* more);
-
 // Writes the text followed by a second NUL, the list form the shell's file operations take.
 // False (and an empty list) when the text and both NULs do not fit.
 bool DoubleNulTerminated(char* dst, std::size_t capacity, const char* src);
@@ -45,9 +42,6 @@ bool Format(char (&dst)[N], const char* format, Args... args)
 {
     return Format(dst, N, format, args...);
 }
-
-template <std::size_t N>
-bool AppendPath(char (&dst)[N], const char* more) { return AppendPath(dst, N, more); }
 
 template <std::size_t N>
 bool DoubleNulTerminated(char (&dst)[N], const char* src) { return DoubleNulTerminated(dst, N, src); }

@@ -2,6 +2,8 @@
 #include "display/FolderPicker.h"
 #include "shell/SetupState.h"
 #include "shell/Text.h"
+#include "support/Files.h"
+#include "support/Hooks.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // (whose own number formatting then uses a comma), and the free space of real and missing disks.
 #include "display/SizeText.h"
 #include "native/SizeTextExamples.h"
-#include "support/TestSupport.h"
+#include "support/Files.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

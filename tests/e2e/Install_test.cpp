@@ -14,7 +14,9 @@
 #include <vector>
 
 #include "SetupDriver.h"
+#include "support/Files.h"
 #include "support/InstallSupport.h"
+#include "support/Registry.h"
 #include "support/TestSupport.h"
 
 using namespace testing_support;
@@ -23,8 +25,6 @@ namespace {
 
 constexpr DWORD InstallTimeoutMs = 60000;
 const std::string DirectoriesKey = "Software\\ZAV\\ZAV 1.00 beta 8\\Directories";
-
-std::string ProgramDir() { return SpecialFolder(CSIDL_PROGRAM_FILES) + "\\ZAV 1.00 beta 8"; }
 
 // While alive, text files open in our recorder, which writes down each file it is given.
 // The association the prefix had (if any) is put back afterwards.
@@ -98,10 +98,7 @@ protected:
     static void Clean()
     {
         e2e::TerminateProcesses("Zav.exe");
-        ResetProductKey();
-        RemoveProductShortcuts();
-        RemoveStagedLeftovers();
-        RemoveTree(ProgramDir());
+        RemoveInstallationLeftovers();
     }
 
     // Starts the setup and walks it to the progress page with the given options.
@@ -115,10 +112,10 @@ protected:
     static void SetOptions(e2e::SetupDriver& driver, bool shortcuts, bool run, bool readme)
     {
         using namespace e2e;
-        for (int id : {ids::StartMenuShortcut, ids::DesktopShortcut, ids::ProgramGroup})
-            ASSERT_TRUE(driver.SetOption(classes::Destination, id, shortcuts)) << id;
-        ASSERT_TRUE(driver.SetOption(classes::Progress, ids::RunAfterInstall, run));
-        ASSERT_TRUE(driver.SetOption(classes::Progress, ids::ViewReadme, readme));
+        for (int id : {StartMenuCheckId, DesktopCheckId, GroupCheckId})
+            ASSERT_TRUE(driver.SetOption(DestinationPageClass, id, shortcuts)) << id;
+        ASSERT_TRUE(driver.SetOption(ProgressPageClass, RunAfterCheckId, run));
+        ASSERT_TRUE(driver.SetOption(ProgressPageClass, ReadmeCheckId, readme));
     }
 
     // Presses "Install" and expects the setup to end by itself, without a message.
@@ -140,7 +137,7 @@ protected:
         HWND window = e2e::WaitForTopLevelWindow(0, "ZavMainWindow", "ZAV 1.00 beta 8", 15000);
         if (!window) return 0;
         DWORD process = e2e::WindowProcess(window);
-        EXPECT_EQ(Lower(e2e::ProcessImagePath(process)), Lower(ProgramDir() + "\\Zav.exe"));
+        EXPECT_EQ(Lower(e2e::ProcessImagePath(process)), Lower(DefaultProgramDir() + "\\Zav.exe"));
         return process;
     }
 
@@ -149,20 +146,6 @@ protected:
     std::unique_ptr<RecordedTextOpens> textOpens_;
 };
 
-struct Link {
-    int csidl;
-    const char* file;
-    const char* target;
-};
-const Link AllLinks[] = {
-    {CSIDL_DESKTOPDIRECTORY, "ZAV 1.00 beta 8.lnk", "Zav.exe"},
-    {CSIDL_STARTMENU, "ZAV 1.00 beta 8.lnk", "Zav.exe"},
-    {CSIDL_PROGRAMS, "ZAV 1.00 beta 8\\ZAV 1.00 beta 8.lnk", "Zav.exe"},
-    {CSIDL_PROGRAMS, "ZAV 1.00 beta 8\\Visit ZAV Web site.lnk", "web.url"},
-    {CSIDL_PROGRAMS, "ZAV 1.00 beta 8\\Vhat's new.lnk", "whatsnew.txt"},
-    {CSIDL_PROGRAMS, "ZAV 1.00 beta 8\\History.lnk", "history.txt"},
-    {CSIDL_PROGRAMS, "ZAV 1.00 beta 8\\Manual.lnk", "manual.txt"},
-};
 
 } // namespace
 
@@ -172,28 +155,21 @@ TEST_F(InstallEndToEndTest, FullInstallationWithEveryOption)
     ASSERT_TRUE(driver.Start(BuildPath("setup.exe"), startDirectory_));
     ASSERT_TRUE(driver.GoToProgressPage());
     // Every option is on unless the user clears it.
-    for (int id : {e2e::ids::StartMenuShortcut, e2e::ids::DesktopShortcut, e2e::ids::ProgramGroup})
-        EXPECT_TRUE(driver.IsChecked(e2e::classes::Destination, id)) << id;
-    EXPECT_TRUE(driver.IsChecked(e2e::classes::Progress, e2e::ids::RunAfterInstall));
-    EXPECT_TRUE(driver.IsChecked(e2e::classes::Progress, e2e::ids::ViewReadme));
+    for (int id : {StartMenuCheckId, DesktopCheckId, GroupCheckId})
+        EXPECT_TRUE(driver.IsChecked(DestinationPageClass, id)) << id;
+    EXPECT_TRUE(driver.IsChecked(ProgressPageClass, RunAfterCheckId));
+    EXPECT_TRUE(driver.IsChecked(ProgressPageClass, ReadmeCheckId));
 
     InstallAndExpectExit(driver);
 
-    EXPECT_EQ(ReadTree(ProgramDir()), ExpectedProductTree());
+    EXPECT_EQ(ReadTree(DefaultProgramDir()), ExpectedProductTree());
 
-    for (const Link& link : AllLinks) {
-        std::string file = SpecialFolder(link.csidl) + "\\" + link.file;
-        SCOPED_TRACE(file);
-        ShellLinkContent content;
-        ASSERT_TRUE(ReadShellLink(file, content));
-        EXPECT_EQ(Lower(content.target), Lower(ProgramDir() + "\\" + link.target));
-        EXPECT_EQ(content.description, ProgramDir());
-    }
+    ExpectLinks(std::begin(ProductLinks), std::end(ProductLinks), DefaultProgramDir());
 
     std::string text;
     std::uint32_t number = 0;
     EXPECT_TRUE(ReadString(DirectoriesKey, "Program Path", text));
-    EXPECT_EQ(text, ProgramDir());
+    EXPECT_EQ(text, DefaultProgramDir());
     EXPECT_TRUE(ReadString(DirectoriesKey, "Prev Cfg", text));
     EXPECT_EQ(text, "no");
     EXPECT_TRUE(ReadDword(DirectoriesKey, "Version", number));
@@ -234,9 +210,9 @@ TEST_F(InstallEndToEndTest, WithoutRunningTheProductTheSetupReportsSuccess)
         ASSERT_TRUE(driver.Answer(box, IDOK));
         ASSERT_EQ(driver.WaitForMessageBoxOrExit(InstallTimeoutMs, box), e2e::WaitResult::Exited);
 
-        EXPECT_EQ(OpenedTextFiles(readme ? 15000 : 1500), readme ? ProgramDir() + "\\whatsnew.txt\n" : "");
+        EXPECT_EQ(OpenedTextFiles(readme ? 15000 : 1500), readme ? DefaultProgramDir() + "\\whatsnew.txt\n" : "");
         EXPECT_TRUE(e2e::FindProcesses("Zav.exe").empty());
-        EXPECT_EQ(ReadTree(ProgramDir()), ExpectedProductTree());
+        EXPECT_EQ(ReadTree(DefaultProgramDir()), ExpectedProductTree());
     }
 }
 
@@ -263,10 +239,10 @@ TEST_F(InstallEndToEndTest, PreviousConfigurationChosenOnTheWelcomePage)
         RecordVersion(c.version, true, c.programPath);
         e2e::SetupDriver driver;
         ASSERT_TRUE(driver.Start(BuildPath("setup.exe"), startDirectory_));
-        ASSERT_TRUE(driver.IsVisible(e2e::classes::Maintenance));
-        ASSERT_TRUE(driver.PressOn(e2e::classes::Maintenance, e2e::ids::MaintenanceInstall));
+        ASSERT_TRUE(driver.IsVisible(MaintenancePageClass));
+        ASSERT_TRUE(driver.PressOn(MaintenancePageClass, MaintenanceInstallButtonId));
         ASSERT_TRUE(driver.ChoosePreviousConfiguration(c.version));
-        EXPECT_FALSE(driver.IsEnabled(driver.Control(e2e::classes::Progress, e2e::ids::RunAfterInstall)));
+        EXPECT_FALSE(driver.IsEnabled(driver.Control(ProgressPageClass, RunAfterCheckId)));
         ASSERT_TRUE(driver.GoToProgressPage());
         SetOptions(driver, false, true, false);
 
@@ -277,7 +253,7 @@ TEST_F(InstallEndToEndTest, PreviousConfigurationChosenOnTheWelcomePage)
             expected["UserSettings\\Default\\settings.ini"] = "[view]\nzoom=200\n";
             expected["UserSettings\\mine.lst"] = "my own list";
         }
-        EXPECT_EQ(ReadTree(ProgramDir()), expected);
+        EXPECT_EQ(ReadTree(DefaultProgramDir()), expected);
         std::string prevCfg;
         EXPECT_TRUE(ReadString(DirectoriesKey, "Prev Cfg", prevCfg));
         EXPECT_EQ(prevCfg, c.version);
@@ -289,16 +265,15 @@ TEST_F(InstallEndToEndTest, PreviousConfigurationChosenOnTheWelcomePage)
 TEST_F(InstallEndToEndTest, WithoutShortcutsNothingIsLinkedAndTheDirectoryStays)
 {
     // An earlier installation with files of its own is in the way.
-    CreateDirectoryA(ProgramDir().c_str(), nullptr);
-    WriteFile(ProgramDir() + "\\whatsnew.txt", "an older readme");
-    WriteFile(ProgramDir() + "\\my notes.txt", "mine");
+    CreateDirectoryA(DefaultProgramDir().c_str(), nullptr);
+    WriteFile(DefaultProgramDir() + "\\whatsnew.txt", "an older readme");
+    WriteFile(DefaultProgramDir() + "\\my notes.txt", "mine");
 
     e2e::SetupDriver driver;
     StartAtProgressPage(driver, false, true, false);
     InstallAndExpectExit(driver);
 
-    for (const Link& link : AllLinks)
-        EXPECT_FALSE(FileExists(SpecialFolder(link.csidl) + "\\" + link.file)) << link.file;
+    ExpectNoLinks(std::begin(ProductLinks), std::end(ProductLinks));
     EXPECT_FALSE(DirectoryExists(SpecialFolder(CSIDL_PROGRAMS) + "\\ZAV 1.00 beta 8"));
     DWORD product = StartedProduct();
     ASSERT_NE(product, 0u);
@@ -306,7 +281,7 @@ TEST_F(InstallEndToEndTest, WithoutShortcutsNothingIsLinkedAndTheDirectoryStays)
 
     std::map<std::string, std::string> expected = ExpectedProductTree();
     expected["my notes.txt"] = "mine";
-    EXPECT_EQ(ReadTree(ProgramDir()), expected);
+    EXPECT_EQ(ReadTree(DefaultProgramDir()), expected);
 }
 
 TEST_F(InstallEndToEndTest, AFailedStagingLeavesTheWizardForAnotherTry)
@@ -318,15 +293,15 @@ TEST_F(InstallEndToEndTest, AFailedStagingLeavesTheWizardForAnotherTry)
     StartAtProgressPage(driver, false, true, false);
 
     // The click returns once the attempt has given up.
-    ASSERT_TRUE(driver.PressMain(e2e::ids::Next));
+    ASSERT_TRUE(driver.PressMain(NextButtonId));
     EXPECT_TRUE(driver.Running());
-    EXPECT_TRUE(driver.IsVisible(e2e::classes::Progress));
-    EXPECT_EQ(e2e::WindowText(GetDlgItem(driver.MainWindow(), e2e::ids::Next)), "Install");
-    EXPECT_FALSE(DirectoryExists(ProgramDir()));
+    EXPECT_TRUE(driver.IsVisible(ProgressPageClass));
+    EXPECT_EQ(e2e::WindowText(GetDlgItem(driver.MainWindow(), NextButtonId)), "Install");
+    EXPECT_FALSE(DirectoryExists(DefaultProgramDir()));
 
     RemoveDirectoryA(blocker.c_str());
     InstallAndExpectExit(driver);
-    EXPECT_EQ(ReadTree(ProgramDir()), ExpectedProductTree());
+    EXPECT_EQ(ReadTree(DefaultProgramDir()), ExpectedProductTree());
     EXPECT_NE(StartedProduct(), 0u);
 }
 
@@ -359,7 +334,7 @@ TEST_F(InstallEndToEndTest, ConsoleDriverRunsAScenario)
     EXPECT_NE(printed.find("painted_ms "), std::string::npos) << printed;
     EXPECT_NE(printed.find("box Program was successfully installed!|ZAV 1.00 beta 8"), std::string::npos) << printed;
     EXPECT_NE(printed.find("exit_code 0"), std::string::npos) << printed;
-    EXPECT_EQ(ReadTree(ProgramDir()), ExpectedProductTree());
+    EXPECT_EQ(ReadTree(DefaultProgramDir()), ExpectedProductTree());
 }
 
 // Started from a download folder that also holds a library named like the setup's own unzip
@@ -384,5 +359,5 @@ TEST_F(InstallEndToEndTest, NoLibraryPlantedBesideTheSetupIsLoaded)
     ASSERT_TRUE(driver.WaitForExit(InstallTimeoutMs));
 
     EXPECT_FALSE(FileExists(planted + ".loaded"));
-    EXPECT_EQ(ReadTree(ProgramDir()), ExpectedProductTree());
+    EXPECT_EQ(ReadTree(DefaultProgramDir()), ExpectedProductTree());
 }

@@ -8,18 +8,16 @@
 #include <vector>
 
 #include "SetupDriver.h"
+#include "pages/MaintenancePage.h"
+#include "support/Files.h"
 #include "support/InstallSupport.h"
-#include "support/TestSupport.h"
+#include "support/Registry.h"
 
 using namespace testing_support;
 
 namespace {
 
 constexpr DWORD RoundTripTimeoutMs = 60000;
-constexpr int RemoveId = 5;
-constexpr int InstalledListId = 7;
-
-std::string ProgramDir() { return SpecialFolder(CSIDL_PROGRAM_FILES) + "\\ZAV 1.00 beta 8"; }
 
 LRESULT RowCount(HWND list) { return SendMessageA(list, LB_GETCOUNT, 0, 0); }
 
@@ -45,10 +43,7 @@ protected:
     static void Clean()
     {
         e2e::TerminateProcesses("Zav.exe");
-        ResetProductKey();
-        RemoveProductShortcuts();
-        RemoveStagedLeftovers();
-        RemoveTree(ProgramDir());
+        RemoveInstallationLeftovers();
     }
     bool Start(e2e::SetupDriver& driver) { return driver.Start(BuildPath("setup.exe"), startDirectory_); }
 
@@ -61,7 +56,7 @@ TEST_F(MaintenanceRoundTripTest, InstallRemoveAndStartAfresh)
 {
     using namespace e2e;
     const std::string installed[] = {
-        ProgramDir() + "\\Zav.exe",
+        DefaultProgramDir() + "\\Zav.exe",
         SpecialFolder(CSIDL_DESKTOPDIRECTORY) + "\\ZAV 1.00 beta 8.lnk",
         SpecialFolder(CSIDL_STARTMENU) + "\\ZAV 1.00 beta 8.lnk",
         SpecialFolder(CSIDL_PROGRAMS) + "\\ZAV 1.00 beta 8\\ZAV 1.00 beta 8.lnk",
@@ -70,8 +65,8 @@ TEST_F(MaintenanceRoundTripTest, InstallRemoveAndStartAfresh)
         SetupDriver driver;
         ASSERT_TRUE(Start(driver));
         ASSERT_TRUE(driver.GoToProgressPage());
-        ASSERT_TRUE(driver.SetOption(classes::Progress, ids::RunAfterInstall, false));
-        ASSERT_TRUE(driver.SetOption(classes::Progress, ids::ViewReadme, false));
+        ASSERT_TRUE(driver.SetOption(ProgressPageClass, RunAfterCheckId, false));
+        ASSERT_TRUE(driver.SetOption(ProgressPageClass, ReadmeCheckId, false));
         ASSERT_TRUE(driver.StartInstall());
         MessageBoxInfo box;
         ASSERT_EQ(driver.WaitForMessageBoxOrExit(RoundTripTimeoutMs, box), WaitResult::MessageBox);
@@ -83,15 +78,15 @@ TEST_F(MaintenanceRoundTripTest, InstallRemoveAndStartAfresh)
     {
         SetupDriver driver;
         ASSERT_TRUE(Start(driver));
-        EXPECT_TRUE(driver.IsVisible(classes::Maintenance));
-        EXPECT_FALSE(driver.IsVisible(classes::Welcome));
-        EXPECT_FALSE(driver.IsEnabled(GetDlgItem(driver.MainWindow(), ids::Back)));
-        EXPECT_FALSE(driver.IsEnabled(GetDlgItem(driver.MainWindow(), ids::Next)));
-        HWND list = driver.Control(classes::Maintenance, InstalledListId);
+        EXPECT_TRUE(driver.IsVisible(MaintenancePageClass));
+        EXPECT_FALSE(driver.IsVisible(WelcomePageClass));
+        EXPECT_FALSE(driver.IsEnabled(GetDlgItem(driver.MainWindow(), BackButtonId)));
+        EXPECT_FALSE(driver.IsEnabled(GetDlgItem(driver.MainWindow(), NextButtonId)));
+        HWND list = driver.Control(MaintenancePageClass, InstalledListId);
         EXPECT_EQ(RowCount(list), 1);
 
         MessageBoxInfo box;
-        ASSERT_TRUE(ClickForMessage(driver, driver.Page(classes::Maintenance), RemoveId, box));
+        ASSERT_TRUE(ClickForMessage(driver, driver.Page(MaintenancePageClass), RemoveButtonId, box));
         EXPECT_EQ(box.text, "Program has been successfully removed!");
         EXPECT_EQ(box.caption, "ZAV 1.00 beta 8");
         EXPECT_EQ(box.owner, driver.MainWindow());
@@ -99,26 +94,26 @@ TEST_F(MaintenanceRoundTripTest, InstallRemoveAndStartAfresh)
         EXPECT_TRUE(box.hasIcon);
         ASSERT_TRUE(driver.Answer(box, IDOK));
         // "Install" is handled after the box has closed.
-        ASSERT_TRUE(driver.PressOn(classes::Maintenance, ids::MaintenanceInstall));
+        ASSERT_TRUE(driver.PressOn(MaintenancePageClass, MaintenanceInstallButtonId));
         EXPECT_EQ(RowCount(list), 0);
-        EXPECT_FALSE(driver.IsEnabled(driver.Control(classes::Maintenance, RemoveId)));
-        EXPECT_TRUE(driver.IsVisible(classes::Welcome));
-        EXPECT_TRUE(driver.IsEnabled(GetDlgItem(driver.MainWindow(), ids::Next)));
+        EXPECT_FALSE(driver.IsEnabled(driver.Control(MaintenancePageClass, RemoveButtonId)));
+        EXPECT_TRUE(driver.IsVisible(WelcomePageClass));
+        EXPECT_TRUE(driver.IsEnabled(GetDlgItem(driver.MainWindow(), NextButtonId)));
 
-        ASSERT_TRUE(ClickForMessage(driver, driver.MainWindow(), ids::Cancel, box));
+        ASSERT_TRUE(ClickForMessage(driver, driver.MainWindow(), CancelButtonId, box));
         EXPECT_EQ(box.caption, "Exit Setup");
         ASSERT_TRUE(driver.Answer(box, IDYES));
         ASSERT_TRUE(driver.WaitForExit(RoundTripTimeoutMs));
     }
     for (const std::string& file : installed) EXPECT_FALSE(FileExists(file)) << file;
-    EXPECT_FALSE(DirectoryExists(ProgramDir()));
+    EXPECT_FALSE(DirectoryExists(DefaultProgramDir()));
     EXPECT_FALSE(DirectoryExists(SpecialFolder(CSIDL_PROGRAMS) + "\\ZAV 1.00 beta 8"));
     EXPECT_FALSE(KeyExists("Software\\ZAV"));
 
     SetupDriver driver;
     ASSERT_TRUE(Start(driver));
-    EXPECT_TRUE(driver.IsVisible(classes::Welcome));
-    EXPECT_EQ(driver.Page(classes::Maintenance), nullptr);
-    EXPECT_FALSE(driver.IsEnabled(GetDlgItem(driver.MainWindow(), ids::Back)));
-    EXPECT_TRUE(driver.IsEnabled(GetDlgItem(driver.MainWindow(), ids::Next)));
+    EXPECT_TRUE(driver.IsVisible(WelcomePageClass));
+    EXPECT_EQ(driver.Page(MaintenancePageClass), nullptr);
+    EXPECT_FALSE(driver.IsEnabled(GetDlgItem(driver.MainWindow(), BackButtonId)));
+    EXPECT_TRUE(driver.IsEnabled(GetDlgItem(driver.MainWindow(), NextButtonId)));
 }

@@ -9,12 +9,18 @@
 #include <vector>
 
 #include "engine/InstallSequence.h"
+#include "pages/DestinationPage.h"
+#include "pages/ProgressPage.h"
+#include "pages/WelcomePage.h"
 #include "shell/MainWindow.h"
 #include "shell/Navigation.h"
 #include "shell/SetupState.h"
 #include "shell/Text.h"
 #include "support/Canvas.h"
+#include "support/Files.h"
+#include "support/Hooks.h"
 #include "support/InstallSupport.h"
+#include "support/Registry.h"
 #include "support/TestSupport.h"
 
 using namespace testing_support;
@@ -79,7 +85,7 @@ class InstallSequenceTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        Clean();
+        RemoveInstallationLeftovers();
         savedDirectory_ = CurrentDirectory();
         base_ = MakeTempFolder("dest");
         programDir_ = base_ + "\\ZAV 1.00 beta 8";
@@ -88,17 +94,11 @@ protected:
 
     void TearDown() override
     {
-        Clean();
+        RemoveInstallationLeftovers();
         SetCurrentDirectoryA(savedDirectory_.c_str());
         RemoveTree(base_);
     }
 
-    static void Clean()
-    {
-        ResetProductKey();
-        RemoveProductShortcuts();
-        RemoveStagedLeftovers();
-    }
 
     // Clicks a check box of a page until its flag has the wanted value.
     static void Choose(int page, int id, const bool& flag, bool wanted)
@@ -111,16 +111,14 @@ protected:
     void Prepare(bool shortcuts, bool run, bool readme)
     {
         text::Copy(g_setup.installBaseDir, base_.c_str());
-        Choose(DestinationPageIndex, 22, g_setup.wantStartMenuShortcut, shortcuts);
-        Choose(DestinationPageIndex, 23, g_setup.wantDesktopShortcut, shortcuts);
-        Choose(DestinationPageIndex, 24, g_setup.wantProgramGroup, shortcuts);
-        Choose(ProgressPageIndex, 31, g_setup.runAfterInstall, run);
-        Choose(ProgressPageIndex, 32, g_setup.viewReadme, readme);
+        Choose(DestinationPageIndex, StartMenuCheckId, g_setup.wantStartMenuShortcut, shortcuts);
+        Choose(DestinationPageIndex, DesktopCheckId, g_setup.wantDesktopShortcut, shortcuts);
+        Choose(DestinationPageIndex, GroupCheckId, g_setup.wantProgramGroup, shortcuts);
+        Choose(ProgressPageIndex, RunAfterCheckId, g_setup.runAfterInstall, run);
+        Choose(ProgressPageIndex, ReadmeCheckId, g_setup.viewReadme, readme);
         ShowPage(ProgressPageIndex);
         PumpMessages();
     }
-
-    static void PressInstall() { SendCommand(g_setup.mainWindow, NextButtonId, g_setup.nextButton); }
 
     static std::string Templates(const char* name) { return SpecialFolder(CSIDL_TEMPLATES) + "\\" + name; }
 
@@ -276,7 +274,7 @@ TEST_F(InstallSequenceTest, StepsRunInTheirOrderBetweenTheProgressTexts)
     Wizard wizard;
     EnterWizardFromMaintenance();
     SendMessageA(g_setup.previousConfigList, LB_SETCURSEL, 1, 0);
-    SendCommand(g_setup.pageWindows[WelcomePageIndex], 4, g_setup.previousConfigList);
+    SendCommand(g_setup.pageWindows[WelcomePageIndex], PreviousConfigListId, g_setup.previousConfigList);
     ASSERT_STREQ(g_setup.selectedVersionName, "ZAV 0.99");
     Prepare(/*shortcuts*/ true, /*run*/ true, /*readme*/ false);
     steps.clear();
@@ -289,7 +287,7 @@ TEST_F(InstallSequenceTest, StepsRunInTheirOrderBetweenTheProgressTexts)
     realDeleteFile = reinterpret_cast<DeleteFileFn>(deleteFile.Original());
     realLoadLibrary = reinterpret_cast<LoadLibraryFn>(loadLibrary.Original());
 
-    PressInstall();
+    Press(NextButtonId);
 
     std::string staging = SpecialFolder(CSIDL_TEMPLATES);
     const Step expected[] = {
@@ -332,7 +330,7 @@ TEST_F(InstallSequenceTest, FinishingChoicesDecideBetweenProductMessageAndReadme
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string("run ") + (c.run ? "on" : "off") + ", readme " + (c.readme ? "on" : "off"));
-        Clean();
+        RemoveInstallationLeftovers();
         opens.clear();
         Wizard wizard;
         MessageBoxAnswerer answerer(IDOK);
@@ -340,7 +338,7 @@ TEST_F(InstallSequenceTest, FinishingChoicesDecideBetweenProductMessageAndReadme
         ImportPatch shellExecute("shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(&RecordingShellExecute));
         Prepare(false, c.run, c.readme);
 
-        PressInstall();
+        Press(NextButtonId);
         boxes = nullptr;
 
         if (c.message) {
@@ -385,7 +383,7 @@ TEST_F(InstallSequenceTest, FailedStepsLeaveTheWizardReadyAndASecondInstallCompl
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Clean();
+        RemoveInstallationLeftovers();
         RemoveTree(programDir_);
         opens.clear();
         Wizard wizard;
@@ -446,7 +444,7 @@ TEST_F(InstallSequenceTest, FailedStepsLeaveTheWizardReadyAndASecondInstallCompl
             if (name == "unwritable destination") text::Copy(g_setup.installBaseDir, base_.c_str());  // chosen anew
         }
 
-        PressInstall();
+        Press(NextButtonId);
 
         EXPECT_EQ(ReadTree(programDir_), ExpectedProductTree());
         EXPECT_EQ(opens.size(), 1u);

@@ -9,18 +9,12 @@
 #include "engine/PayloadStaging.h"
 #include "payload/Payload.h"
 #include "shell/SetupState.h"
-#include "support/TestSupport.h"
+#include "support/Files.h"
+#include "support/InstallSupport.h"
 
 using namespace testing_support;
 
 namespace {
-
-std::string TemplatesFolder()
-{
-    char path[MAX_PATH] = {};
-    SHGetFolderPathA(nullptr, CSIDL_TEMPLATES, nullptr, 0, path);
-    return path;
-}
 
 // Both staged names in the Templates folder, removed before and after every test.
 class PayloadStagingTest : public ::testing::Test {
@@ -28,7 +22,7 @@ protected:
     void SetUp() override
     {
         ResetSetupState();
-        templates_ = TemplatesFolder();
+        templates_ = SpecialFolder(CSIDL_TEMPLATES);
         ASSERT_TRUE(DirectoryExists(templates_)) << templates_;
         library_ = templates_ + "\\UnzDll.dll";
         archive_ = templates_ + "\\zav.zip";

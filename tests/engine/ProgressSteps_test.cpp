@@ -5,6 +5,7 @@
 #include "shell/Owners.h"
 #include "shell/SetupState.h"
 #include "support/Canvas.h"
+#include "support/Registry.h"
 #include "support/TestSupport.h"
 
 using namespace testing_support;
@@ -16,11 +17,7 @@ constexpr COLORREF Magenta = RGB(255, 0, 255);
 // Where the progress page puts the records: label at (10, 150), bar at (10, 170), 400 x 20.
 constexpr int Left = 10, LabelTop = 150, BarTop = 170, Width = 400, Height = 20;
 
-class ProgressStepsTest : public ::testing::Test {
-protected:
-    void SetUp() override { ResetProductKey(); }
-    void TearDown() override { ResetProductKey(); }
-};
+class ProgressStepsTest : public ProductKeyTest {};
 
 } // namespace
 

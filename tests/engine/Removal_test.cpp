@@ -10,18 +10,13 @@
 #include "registry/Registry.h"
 #include "shell/SetupState.h"
 #include "shell/Text.h"
-#include "support/TestSupport.h"
+#include "support/Files.h"
+#include "support/InstallSupport.h"
+#include "support/Registry.h"
 
 using namespace testing_support;
 
 namespace {
-
-std::string ShellFolder(int csidl)
-{
-    char path[MAX_PATH] = "";
-    SHGetFolderPathA(nullptr, csidl | CSIDL_FLAG_DONT_VERIFY, nullptr, SHGFP_TYPE_CURRENT, path);
-    return path;
-}
 
 // Wine reports a Unix symbolic link to a folder as a reparse point, and its own
 // CreateSymbolicLinkA makes nothing; so under Wine the link is made from the Unix side.
@@ -181,7 +176,7 @@ TEST_F(RemovalTest, LinksInsideTheFolderAreNeverFollowed)
 TEST_F(RemovalTest, EmptyAndExpandableRecordedPathsAreRemoved)
 {
     const std::string name = "ZAV 0.8";
-    const std::string profile = ShellFolder(CSIDL_PROFILE);
+    const std::string profile = SpecialFolder(CSIDL_PROFILE | CSIDL_FLAG_DONT_VERIFY);
     ASSERT_FALSE(profile.empty());
     ASSERT_EQ(CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, root.c_str(), static_cast<int>(profile.size()),
                              profile.c_str(), -1), CSTR_EQUAL) << root;
@@ -253,9 +248,9 @@ TEST_F(RemovalTest, UnsafeNamesAndRecordedPathsDeleteNothing)
         std::string path;  // "Program Path" recorded for the name
     };
     const std::string media = root + "\\Profile\\Media";
-    const std::string music = ShellFolder(CSIDL_MYMUSIC);
-    const std::string favorites = ShellFolder(CSIDL_FAVORITES);
-    const std::string publicDocuments = ShellFolder(CSIDL_COMMON_DOCUMENTS);
+    const std::string music = SpecialFolder(CSIDL_MYMUSIC | CSIDL_FLAG_DONT_VERIFY);
+    const std::string favorites = SpecialFolder(CSIDL_FAVORITES | CSIDL_FLAG_DONT_VERIFY);
+    const std::string publicDocuments = SpecialFolder(CSIDL_COMMON_DOCUMENTS | CSIDL_FLAG_DONT_VERIFY);
     const Case cases[] = {
         {good, programs},                              // the Programs folder itself...
         {good, programs + "\\"},                       // ...spelt with a trailing backslash
@@ -315,7 +310,7 @@ TEST_F(RemovalTest, UnsafeNamesAndRecordedPathsDeleteNothing)
 TEST(RemovalSafety, SystemAndUserFoldersAreNeverDeletedWhole)
 {
     ResetSetupState();
-    auto folder = ShellFolder;
+    auto folder = [](int csidl) { return SpecialFolder(csidl | CSIDL_FLAG_DONT_VERIFY); };
     const std::string windows = folder(CSIDL_WINDOWS);
     const std::string programFiles = folder(CSIDL_PROGRAM_FILES);
     const std::string profile = folder(CSIDL_PROFILE);

@@ -8,6 +8,7 @@
 #include "engine/Shortcuts.h"
 #include "shell/SetupState.h"
 #include "shell/Text.h"
+#include "support/Files.h"
 #include "support/InstallSupport.h"
 #include "support/TestSupport.h"
 
@@ -16,31 +17,6 @@ using namespace testing_support;
 namespace {
 
 const char* const ProgramFiles[] = {"Zav.exe", "Web.url", "whatsnew.txt", "history.txt", "manual.txt"};
-
-struct ExpectedLink {
-    int csidl;
-    const char* relativeLink;  // inside the special folder
-    const char* target;        // inside the program folder, as the shortcut names it
-};
-
-const ExpectedLink DesktopLinks[] = {
-    {CSIDL_DESKTOPDIRECTORY, "ZAV 1.00 beta 8.lnk", "Zav.exe"},
-};
-const ExpectedLink StartMenuLinks[] = {
-    {CSIDL_STARTMENU, "ZAV 1.00 beta 8.lnk", "Zav.exe"},
-};
-const ExpectedLink GroupLinks[] = {
-    {CSIDL_PROGRAMS, "ZAV 1.00 beta 8\\ZAV 1.00 beta 8.lnk", "Zav.exe"},
-    {CSIDL_PROGRAMS, "ZAV 1.00 beta 8\\Visit ZAV Web site.lnk", "web.url"},
-    {CSIDL_PROGRAMS, "ZAV 1.00 beta 8\\Vhat's new.lnk", "whatsnew.txt"},
-    {CSIDL_PROGRAMS, "ZAV 1.00 beta 8\\History.lnk", "history.txt"},
-    {CSIDL_PROGRAMS, "ZAV 1.00 beta 8\\Manual.lnk", "manual.txt"},
-};
-
-std::string LinkFile(const ExpectedLink& link)
-{
-    return SpecialFolder(link.csidl) + "\\" + link.relativeLink;
-}
 
 class ShortcutsTest : public ::testing::Test {
 protected:
@@ -62,22 +38,9 @@ protected:
 
     void UseProgramDir() { text::Copy(g_setup.programDir, programDir_.c_str()); }
 
-    void ExpectLinks(const ExpectedLink* begin, const ExpectedLink* end)
+    void ExpectLinks(const ExpectedLink* begin, const ExpectedLink* end) const
     {
-        for (const ExpectedLink* link = begin; link != end; ++link) {
-            std::string file = LinkFile(*link);
-            SCOPED_TRACE(file);
-            ShellLinkContent content;
-            ASSERT_TRUE(ReadShellLink(file, content));
-            EXPECT_EQ(Lower(content.target), Lower(programDir_ + "\\" + link->target));
-            EXPECT_EQ(content.description, programDir_);
-        }
-    }
-
-    void ExpectNoLinks(const ExpectedLink* begin, const ExpectedLink* end)
-    {
-        for (const ExpectedLink* link = begin; link != end; ++link)
-            EXPECT_FALSE(FileExists(LinkFile(*link))) << LinkFile(*link);
+        testing_support::ExpectLinks(begin, end, programDir_);
     }
 
     std::string savedDirectory_;
@@ -109,9 +72,9 @@ TEST_F(ShortcutsTest, EachStepMakesOnlyItsOwnLinks)
         const ExpectedLink* end;
     };
     const Case cases[] = {
-        {"desktop", MakeDesktopShortcut, std::begin(DesktopLinks), std::end(DesktopLinks)},
-        {"start menu", MakeStartMenuShortcut, std::begin(StartMenuLinks), std::end(StartMenuLinks)},
-        {"group", MakeProgramGroup, std::begin(GroupLinks), std::end(GroupLinks)},
+        {"desktop", MakeDesktopShortcut, DesktopLinks, StartMenuLinks},
+        {"start menu", MakeStartMenuShortcut, StartMenuLinks, GroupLinks},
+        {"group", MakeProgramGroup, GroupLinks, std::end(ProductLinks)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -137,7 +100,7 @@ TEST_F(ShortcutsTest, ProgramGroupMakesProgramsCurrentAndReusesAnExistingGroup)
     MakeProgramGroup();
 
     EXPECT_EQ(Lower(CurrentDirectory()), Lower(SpecialFolder(CSIDL_PROGRAMS)));
-    ExpectLinks(std::begin(GroupLinks), std::end(GroupLinks));
+    ExpectLinks(GroupLinks, std::end(ProductLinks));
     EXPECT_EQ(ReadFile(group + "\\Other.txt"), "kept");
 }
 
@@ -148,7 +111,7 @@ TEST_F(ShortcutsTest, AnExistingLinkIsReplaced)
     MakeDesktopShortcut();
     UseProgramDir();
     MakeDesktopShortcut();
-    ExpectLinks(std::begin(DesktopLinks), std::end(DesktopLinks));
+    ExpectLinks(DesktopLinks, StartMenuLinks);
 }
 
 TEST_F(ShortcutsTest, LinkPathsBeyondThePlatformLimitAreNeverSaved)

@@ -8,7 +8,8 @@
 #include "engine/UnzipBinding.h"
 #include "shell/SetupState.h"
 #include "shell/Text.h"
-#include "support/InstallSupport.h"
+#include "support/Files.h"
+#include "support/Registry.h"
 #include "support/TestSupport.h"
 
 using namespace testing_support;

@@ -73,14 +73,9 @@ TEST(UnzipCore, ExpandsStoredDeflateAndFolders) {
 }
 
 TEST(UnzipCore, DataDescriptorsWithAndWithoutSignature) {
-    Item a = file("a.txt", makeText(70000));
-    a.descriptor = true;
-    Item b = file("b.bin", makeNoise(1000), kStored);
-    b.descriptor = true;
-    b.descriptorSignature = false;
-    Item c = file("c.txt", "tail");
-    c.descriptor = true;
-    c.descriptorSignature = false;
+    const Item a = described(file("a.txt", makeText(70000)));
+    const Item b = described(file("b.bin", makeNoise(1000), kStored), false);
+    const Item c = described(file("c.txt", "tail"), false);
     MemorySink sink;
     unz::Result r = expandChecked(buildZip({a, b, c}).bytes, sink);
     ASSERT_EQ(statusText(Status::Ok), statusText(r.status));
@@ -91,8 +86,7 @@ TEST(UnzipCore, DataDescriptorsWithAndWithoutSignature) {
 }
 
 TEST(UnzipCore, DescriptorValuesMustAgree) {
-    Item a = file("a.txt", "hello hello hello");
-    a.descriptor = true;
+    const Item a = described(file("a.txt", "hello hello hello"));
     Image img = buildZip({a});
     // The descriptor's CRC sits right after the signature, before the CD.
     const std::size_t cd = img.central[0];
@@ -248,8 +242,7 @@ TEST(UnzipCore, OverlappingEntries) {
 }
 
 TEST(UnzipCore, TruncationAtEveryPosition) {
-    Item d = file("d.txt", makeText(300));
-    d.descriptor = true;
+    const Item d = described(file("d.txt", makeText(300)));
     Image img = buildZip({file("a.txt", makeText(400)), folder("f/"),
                           file("f/s.bin", makeNoise(50), kStored), d});
     for (std::size_t len = 0; len < img.bytes.size(); ++len) {

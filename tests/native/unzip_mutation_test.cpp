@@ -59,16 +59,13 @@ Seed makeSeed(const std::vector<Item>& items, const std::string& comment = "") {
 }
 
 std::vector<Seed> makeSeeds() {
-    Item described = file("d/desc.txt", makeText(2000, 5));
-    described.descriptor = true;
-    Item bare = file("bare.bin", makeNoise(300, 9), kStored);
-    bare.descriptor = true;
-    bare.descriptorSignature = false;
+    const Item withDescriptor = described(file("d/desc.txt", makeText(2000, 5)));
+    const Item bare = described(file("bare.bin", makeNoise(300, 9), kStored), false);
     std::vector<Seed> seeds;
     seeds.push_back(makeSeed({file("a.txt", makeText(3000)), folder("f/"),
                               file("f/s.bin", makeNoise(200), kStored),
                               file("f/g/z.bin", std::string(20000, '\0'))}));
-    seeds.push_back(makeSeed({described, bare, folder("e/")}));
+    seeds.push_back(makeSeed({withDescriptor, bare, folder("e/")}));
     seeds.push_back(makeSeed({file("one", "1", kStored), file("two", makeText(100, 2))},
                              "comment"));
     // Several inflate chunks, so damage can land mid-stream.

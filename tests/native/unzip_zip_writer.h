@@ -201,6 +201,14 @@ inline Item folder(const std::string& name) {
     return it;
 }
 
+// The entry with its CRC and sizes in a data descriptor after its data, the descriptor
+// with or without its optional signature.
+inline Item described(Item it, bool signature = true) {
+    it.descriptor = true;
+    it.descriptorSignature = signature;
+    return it;
+}
+
 // Deterministic filler: compressible text or incompressible noise.
 inline std::string makeText(std::size_t len, std::uint32_t seed = 1) {
     static const char kWords[] = "lorem ipsum dolor sit amet zav setup payload ";

@@ -6,7 +6,10 @@
 #include "shell/Text.h"
 #include "shell/SetupState.h"
 #include "support/Canvas.h"
+#include "support/Files.h"
+#include "support/Hooks.h"
 #include "support/InstallSupport.h"
+#include "support/Registry.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

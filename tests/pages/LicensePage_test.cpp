@@ -9,19 +9,15 @@
 #include "pages/PageDrawing.h"
 #include "shell/MainWindow.h"
 #include "shell/SetupState.h"
+#include "support/Registry.h"
 #include "support/TestSupport.h"
 
 using namespace testing_support;
 
 namespace {
 
-class LicensePageTest : public ::testing::Test {
+class LicensePageTest : public ProductKeyTest {
 protected:
-    void SetUp() override { ResetProductKey(); }
-    void TearDown() override { ResetProductKey(); }
-
-    void Press(int id) { SendCommand(g_setup.mainWindow, id, GetDlgItem(g_setup.mainWindow, id)); }
-
     void ExpectChoice(bool accepted)
     {
         EXPECT_EQ(g_setup.licenseAccepted, accepted);

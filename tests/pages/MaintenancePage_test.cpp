@@ -6,6 +6,10 @@
 #include "registry/Registry.h"
 #include "shell/MainWindow.h"
 #include "shell/SetupState.h"
+#include "support/Canvas.h"
+#include "support/Hooks.h"
+#include "support/InstallSupport.h"
+#include "support/Registry.h"
 #include "support/TestSupport.h"
 
 using namespace testing_support;
@@ -16,11 +20,8 @@ using Rows = std::vector<std::string>;
 const std::string None = "No previous configuration";
 const std::string Beta5 = "ZAV 1.00 beta 5", Beta6 = "ZAV 1.00 beta 6", Beta7 = "ZAV 1.00 beta 7";
 
-class MaintenancePageTest : public ::testing::Test {
+class MaintenancePageTest : public ProductKeyTest {
 protected:
-    void SetUp() override { ResetProductKey(); }
-    void TearDown() override { ResetProductKey(); }
-
     std::string Dir(const std::string& name) { return stand.ProgramDir(name); }
     void Install(const Rows& names)
     {
@@ -130,7 +131,7 @@ TEST_F(MaintenancePageTest, StandsInFrontWithControlsListAndTextsAndSurvivesCanc
                  HasInk(pixels, 0, 10, 10, 99));
 
     MessageBoxAnswerer answerer(IDNO);
-    SendCommand(g_setup.mainWindow, CancelButtonId, g_setup.cancelButton);
+    Press(CancelButtonId);
     ASSERT_EQ(answerer.Calls().size(), 1u);
     ExpectMaintenanceInFront();
     EXPECT_EQ(ListRows(g_setup.installedList), (Rows{Beta6, Beta7}));
@@ -144,12 +145,9 @@ TEST_F(MaintenancePageTest, RemovingTheOnlyVersionEmptiesTheListsAndReportsIt)
     {
         MessageBoxAnswerer answerer(IDOK);
         Remove(Beta7);
-        ASSERT_EQ(answerer.Calls().size(), 1u);
-        const MessageBoxCall& call = answerer.Calls()[0];
-        EXPECT_EQ(call.owner, g_setup.mainWindow);
-        EXPECT_EQ(call.text, "Program has been successfully removed!");
-        EXPECT_EQ(call.caption, Beta7);
-        EXPECT_EQ(call.style, static_cast<UINT>(MB_ICONINFORMATION));
+        const MessageBoxCall told{g_setup.mainWindow, "Program has been successfully removed!", Beta7,
+                                  MB_ICONINFORMATION, IDOK};
+        EXPECT_EQ(answerer.Calls(), std::vector<MessageBoxCall>{told});
     }
     EXPECT_TRUE(Gone(Beta7));
     EXPECT_FALSE(KeyExists("Software\\ZAV"));

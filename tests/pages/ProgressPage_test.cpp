@@ -10,6 +10,7 @@
 #include "shell/SetupState.h"
 #include "shell/Text.h"
 #include "support/Canvas.h"
+#include "support/Registry.h"
 #include "support/TestSupport.h"
 
 using namespace testing_support;
@@ -19,11 +20,7 @@ namespace {
 constexpr COLORREF Black = RGB(0, 0, 0);
 constexpr COLORREF White = RGB(255, 255, 255);
 
-class ProgressPageTest : public ::testing::Test {
-protected:
-    void SetUp() override { ResetProductKey(); }
-    void TearDown() override { ResetProductKey(); }
-};
+class ProgressPageTest : public ProductKeyTest {};
 
 HFONT GuiFont() { return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
 

@@ -5,8 +5,10 @@
 #include <vector>
 
 #include "pages/PageDrawing.h"
+#include "pages/WelcomePage.h"
 #include "shell/Navigation.h"
 #include "shell/SetupState.h"
+#include "support/Registry.h"
 #include "support/TestSupport.h"
 
 using namespace testing_support;
@@ -14,11 +16,7 @@ using page_drawing::Text;
 
 namespace {
 
-class WelcomePageTest : public ::testing::Test {
-protected:
-    void SetUp() override { ResetProductKey(); }
-    void TearDown() override { ResetProductKey(); }
-};
+class WelcomePageTest : public ProductKeyTest {};
 
 // The version name stands at x 130; only a label that reaches past x 130 in this system's
 // font moves it, to 4 pixels after the label's end.
@@ -31,17 +29,6 @@ int VersionNameX()
     SelectObject(dc, old);
     ReleaseDC(nullptr, dc);
     return box.right > 130 ? box.right + 4 : 130;
-}
-
-std::vector<std::string> VersionKeys()
-{
-    std::vector<std::string> names;
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\ZAV", 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
-    char name[300];
-    for (DWORD i = 0; RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS; ++i) names.push_back(name);
-    RegCloseKey(key);
-    return names;
 }
 
 // Clicks a row of a list box with the mouse messages a user's click sends.
@@ -173,7 +160,7 @@ TEST_F(WelcomePageTest, ChoosingARowSetsTheNameAndTheRunCheckBox)
 
     // A notification without a selected row changes nothing.
     SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
-    SendCommand(g_setup.pageWindows[0], 4, list);
+    SendCommand(g_setup.pageWindows[0], PreviousConfigListId, list);
     EXPECT_EQ(g_setup.selectedVersionName, rows[2]);
     EXPECT_FALSE(IsWindowEnabled(g_setup.runAfterCheck));
 

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "support/Files.h"
 #include "support/TestSupport.h"
 
 using namespace testing_support;

@@ -8,6 +8,8 @@
 #include "registry/Registry.h"
 #include "shell/SetupState.h"
 #include "shell/Text.h"
+#include "support/Hooks.h"
+#include "support/Registry.h"
 #include "support/TestSupport.h"
 
 using namespace testing_support;
@@ -98,26 +100,6 @@ private:
 
 void Select(const std::string& name) { text::Copy(g_setup.selectedVersionName, name.c_str()); }
 
-// Writes a value of any type and bytes, creating the key.
-void SetRawValue(const std::string& keyPath, const char* name, DWORD type, const void* data, DWORD size)
-{
-    HKEY key = nullptr;
-    RegCreateKeyA(HKEY_CURRENT_USER, keyPath.c_str(), &key);
-    RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
-    RegCloseKey(key);
-}
-
-Rows EnumeratedVersions()
-{
-    Rows names;
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, Product.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
-    char name[512];
-    for (DWORD i = 0; RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS; ++i) names.push_back(name);
-    RegCloseKey(key);
-    return names;
-}
-
 } // namespace
 
 TEST_F(RegistryTest, CompareInstalledVersionJudgesTheRecordedNumberUnsigned)
@@ -160,7 +142,7 @@ TEST_F(RegistryTest, ListsHoldTheVersionKeysInEnumerationOrder)
             RecordVersion("ZAV 0.9", false);
             RecordVersion("ZAV 1.00 beta 8");
         }
-        Rows versions = EnumeratedVersions();
+        Rows versions = VersionKeys();
         Rows withFirst = {"No previous configuration"};
         withFirst.insert(withFirst.end(), versions.begin(), versions.end());
 
@@ -328,7 +310,7 @@ TEST_F(RegistryTest, RemovingVersionsRemovesTheProductKeyWithTheLast)
     Select("ZAV 1.00 beta 6");
     EXPECT_EQ(DeleteVersionKey(), 0);
     EXPECT_EQ(DeleteProductKey(), 0);
-    EXPECT_EQ(EnumeratedVersions(), Rows{"ZAV 1.00 beta 8"});
+    EXPECT_EQ(VersionKeys(), Rows{"ZAV 1.00 beta 8"});
     EXPECT_TRUE(KeyExists(ThisDirectories));
     EXPECT_EQ(ReadInstalledProgramPath(), 1);  // nothing left to read
 
@@ -351,7 +333,7 @@ TEST_F(RegistryTest, DeleteVersionKeyWithAnUnusableNameDeletesNothing)
         Select(name);
         EXPECT_EQ(DeleteVersionKey(), 1);
         EXPECT_TRUE(KeyExists(Product + "\\ZAV 1.00 beta 6\\Directories"));
-        EXPECT_EQ(EnumeratedVersions().size(), 2u);
+        EXPECT_EQ(VersionKeys().size(), 2u);
     }
 }
 

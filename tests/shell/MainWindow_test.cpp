@@ -6,17 +6,15 @@
 #include "shell/MainWindow.h"
 #include "shell/SetupState.h"
 #include "support/Canvas.h"
+#include "support/Hooks.h"
+#include "support/Registry.h"
 #include "support/TestSupport.h"
 
 using namespace testing_support;
 
 namespace {
 
-class MainWindowTest : public ::testing::Test {
-protected:
-    void SetUp() override { ResetProductKey(); }
-    void TearDown() override { ResetProductKey(); }
-};
+class MainWindowTest : public ProductKeyTest {};
 
 } // namespace
 

@@ -5,20 +5,18 @@
 #include "shell/MainWindow.h"
 #include "shell/Navigation.h"
 #include "shell/SetupState.h"
+#include "support/Files.h"
+#include "support/Hooks.h"
 #include "support/InstallSupport.h"
+#include "support/Registry.h"
 #include "support/TestSupport.h"
 
 using namespace testing_support;
 
 namespace {
 
-class NavigationTest : public ::testing::Test {
+class NavigationTest : public ProductKeyTest {
 protected:
-    void SetUp() override { ResetProductKey(); }
-    void TearDown() override { ResetProductKey(); }
-
-    void Press(int id) { SendCommand(g_setup.mainWindow, id, GetDlgItem(g_setup.mainWindow, id)); }
-
     void ExpectState(int page, bool backEnabled, bool nextEnabled, const char* nextCaption)
     {
         EXPECT_EQ(g_setup.currentPage, page);
@@ -125,13 +123,10 @@ TEST_F(NavigationTest, CancelAnsweredNoChangesNothing)
 
     MessageBoxAnswerer answerer(IDNO);
     Press(CancelButtonId);
-    ASSERT_EQ(answerer.Calls().size(), 1u);
-    const MessageBoxCall& call = answerer.Calls()[0];
-    EXPECT_EQ(call.owner, g_setup.mainWindow);
-    EXPECT_EQ(call.text, "Setup is not complete. If you quit the program will not be installed\n\nExit setup?");
-    EXPECT_EQ(call.caption, "Exit Setup");
-    EXPECT_EQ(call.style, static_cast<UINT>(MB_ICONQUESTION | MB_YESNO));
-    EXPECT_EQ(call.answer, IDNO);
+    const MessageBoxCall asked{g_setup.mainWindow,
+                               "Setup is not complete. If you quit the program will not be installed\n\nExit setup?",
+                               "Exit Setup", MB_ICONQUESTION | MB_YESNO, IDNO};
+    EXPECT_EQ(answerer.Calls(), std::vector<MessageBoxCall>{asked});
 
     ExpectState(3, true, true, "Install");
     EXPECT_TRUE(IsWindow(g_setup.mainWindow));
@@ -156,15 +151,8 @@ TEST_F(NavigationTest, NextOnTheProgressPageRunsTheInstallation)
 {
     std::string destination = MakeTempFolder("navigation");
     Wizard wizard;
-    g_setup.licenseAccepted = true;
-    Press(NextButtonId);
-    Press(NextButtonId);
-    Press(NextButtonId);
+    WalkTo(3, destination);
     ExpectState(3, true, true, "Install");
-    // Into a folder of this test, with nothing to start or open at the end.
-    lstrcpynA(g_setup.installBaseDir, destination.c_str(), sizeof g_setup.installBaseDir);
-    g_setup.wantDesktopShortcut = g_setup.wantStartMenuShortcut = g_setup.wantProgramGroup = false;
-    g_setup.runAfterInstall = g_setup.viewReadme = false;
 
     MessageBoxAnswerer answerer(IDOK);
     Press(NextButtonId);

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "support/TestSupport.h"
+#include "support/Files.h"
 
 using namespace testing_support;
 

@@ -33,12 +33,48 @@ Canvas::~Canvas()
     DeleteDC(dc_);
 }
 
+namespace {
+
+// A DIB section's 0x00RRGGBB as a COLORREF (0x00BBGGRR).
+COLORREF FromDib(std::uint32_t rgb) { return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
+
+} // namespace
+
 COLORREF Canvas::At(int x, int y) const
 {
     if (x < 0 || y < 0 || x >= width_ || y >= height_ || !bits_) return CLR_INVALID;
     GdiFlush();
-    std::uint32_t rgb = bits_[static_cast<size_t>(y) * width_ + x];
-    return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+    return FromDib(bits_[static_cast<size_t>(y) * width_ + x]);
+}
+
+std::vector<COLORREF> Canvas::Colours() const
+{
+    std::vector<COLORREF> colours;
+    if (!bits_) return colours;
+    GdiFlush();
+    for (size_t i = 0; i < static_cast<size_t>(width_) * height_; ++i) colours.push_back(FromDib(bits_[i]));
+    return colours;
+}
+
+Pixels::Pixels(HWND window)
+{
+    UpdateWindow(window);
+    RECT client;
+    GetClientRect(window, &client);
+    width_ = client.right;
+    height_ = client.bottom;
+    Canvas shot(width_, height_, RGB(0, 0, 0));
+    HDC windowDC = GetDC(window);
+    BitBlt(shot.Dc(), 0, 0, width_, height_, windowDC, 0, 0, SRCCOPY);
+    ReleaseDC(window, windowDC);
+    colours_ = shot.Colours();
+    colours_.resize(static_cast<size_t>(width_) * height_, 0);
+}
+
+COLORREF Pixels::At(int x, int y) const
+{
+    if (x < 0 || y < 0 || x >= width_ || y >= height_) return CLR_INVALID;
+    return colours_[static_cast<size_t>(y) * width_ + x];
 }
 
 InkShape ReferenceTextInk(const std::string& text, HFONT font, int clipWidth)

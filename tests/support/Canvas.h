@@ -1,5 +1,6 @@
-// Drawing targets whose pixels a test can read, and the "ink" of text drawn on them: the
-// pixels that differ from the background that would be there without the text.
+// Pixels for the Windows tests: drawing targets and windows whose pixels a test can read,
+// and the "ink" of text drawn on them: the pixels that differ from the background that would
+// be there without the text.
 #pragma once
 
 #include <windows.h>
@@ -8,6 +9,7 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace testing_support {
 
@@ -23,6 +25,8 @@ public:
     int Width() const { return width_; }
     int Height() const { return height_; }
     COLORREF At(int x, int y) const;  // CLR_INVALID outside
+    // Every pixel, row by row from the top, as COLORREFs.
+    std::vector<COLORREF> Colours() const;
 
 private:
     int width_;
@@ -31,6 +35,20 @@ private:
     HBITMAP bitmap_ = nullptr;
     HGDIOBJ previous_ = nullptr;
     std::uint32_t* bits_ = nullptr;
+};
+
+// The client area of a window as drawn on screen.
+class Pixels {
+public:
+    explicit Pixels(HWND window);
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    COLORREF At(int x, int y) const;  // CLR_INVALID outside
+
+private:
+    int width_ = 0;
+    int height_ = 0;
+    std::vector<COLORREF> colours_;
 };
 
 // The shape of some ink: its bounding box in image coordinates and its pixels relative to

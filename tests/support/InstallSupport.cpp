@@ -3,10 +3,13 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cctype>
 
-#include "support/TestSupport.h"
+#include "support/Files.h"
+#include "support/Registry.h"
 
 namespace testing_support {
 
@@ -16,6 +19,8 @@ std::string SpecialFolder(int csidl)
     if (FAILED(SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) return "";
     return path;
 }
+
+std::string DefaultProgramDir() { return SpecialFolder(CSIDL_PROGRAM_FILES) + "\\ZAV 1.00 beta 8"; }
 
 bool ReadShellLink(const std::string& linkFile, ShellLinkContent& out)
 {
@@ -46,6 +51,39 @@ bool ReadShellLink(const std::string& linkFile, ShellLinkContent& out)
     return ok;
 }
 
+const ExpectedLink ProductLinks[7] = {
+    {CSIDL_DESKTOPDIRECTORY, "ZAV 1.00 beta 8.lnk", "Zav.exe"},
+    {CSIDL_STARTMENU, "ZAV 1.00 beta 8.lnk", "Zav.exe"},
+    {CSIDL_PROGRAMS, "ZAV 1.00 beta 8\\ZAV 1.00 beta 8.lnk", "Zav.exe"},
+    {CSIDL_PROGRAMS, "ZAV 1.00 beta 8\\Visit ZAV Web site.lnk", "web.url"},
+    {CSIDL_PROGRAMS, "ZAV 1.00 beta 8\\Vhat's new.lnk", "whatsnew.txt"},
+    {CSIDL_PROGRAMS, "ZAV 1.00 beta 8\\History.lnk", "history.txt"},
+    {CSIDL_PROGRAMS, "ZAV 1.00 beta 8\\Manual.lnk", "manual.txt"},
+};
+const ExpectedLink* const DesktopLinks = ProductLinks;
+const ExpectedLink* const StartMenuLinks = ProductLinks + 1;
+const ExpectedLink* const GroupLinks = ProductLinks + 2;
+
+std::string LinkFile(const ExpectedLink& link) { return SpecialFolder(link.csidl) + "\\" + link.relativeLink; }
+
+void ExpectLinks(const ExpectedLink* begin, const ExpectedLink* end, const std::string& programDir)
+{
+    for (const ExpectedLink* link = begin; link != end; ++link) {
+        std::string file = LinkFile(*link);
+        SCOPED_TRACE(file);
+        ShellLinkContent content;
+        ASSERT_TRUE(ReadShellLink(file, content));
+        EXPECT_EQ(Lower(content.target), Lower(programDir + "\\" + link->target));
+        EXPECT_EQ(content.description, programDir);
+    }
+}
+
+void ExpectNoLinks(const ExpectedLink* begin, const ExpectedLink* end)
+{
+    for (const ExpectedLink* link = begin; link != end; ++link)
+        EXPECT_FALSE(FileExists(LinkFile(*link))) << LinkFile(*link);
+}
+
 std::map<std::string, std::string> ExpectedProductTree()
 {
     std::map<std::string, std::string> tree = ReadTree(SourcePath("product\\files\\ZAV 1.00 beta 8"));
@@ -68,18 +106,107 @@ void RemoveStagedLeftovers()
     RemoveTree(templates + "\\ZAV 1.00 beta 8");
 }
 
+void RemoveInstallationLeftovers()
+{
+    ResetProductKey();
+    RemoveProductShortcuts();
+    RemoveStagedLeftovers();
+    RemoveTree(DefaultProgramDir());
+}
+
+namespace {
+
+constexpr const char UserShellFoldersKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+
+} // namespace
+
+StandInShellFolders::StandInShellFolders(const std::string& root)
+    : desktop(root + "\\Desktop"), startMenu(root + "\\Start Menu"), programs(startMenu + "\\Programs"),
+      pictures(root + "\\Media\\Pictures")
+{
+    CreateDirectoryA(root.c_str(), nullptr);
+    CreateDirectoryA((root + "\\Media").c_str(), nullptr);
+    const std::pair<const char*, const std::string*> redirects[] = {
+        {"Desktop", &desktop}, {"Start Menu", &startMenu}, {"Programs", &programs}, {"My Pictures", &pictures}};
+    HKEY key = nullptr;
+    RegCreateKeyExA(HKEY_CURRENT_USER, UserShellFoldersKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                    nullptr);
+    for (const auto& redirect : redirects) {
+        CreateDirectoryA(redirect.second->c_str(), nullptr);
+        Saved saved{redirect.first, 0, std::string(), false};
+        char data[1024];
+        DWORD size = sizeof data;
+        if (RegQueryValueExA(key, redirect.first, nullptr, &saved.type, reinterpret_cast<BYTE*>(data),
+                             &size) == ERROR_SUCCESS) {
+            saved.present = true;
+            saved.data.assign(data, size);
+        }
+        saved_.push_back(saved);
+        RegSetValueExA(key, redirect.first, 0, REG_EXPAND_SZ,
+                       reinterpret_cast<const BYTE*>(redirect.second->c_str()),
+                       static_cast<DWORD>(redirect.second->size() + 1));
+    }
+    RegCloseKey(key);
+}
+
+StandInShellFolders::~StandInShellFolders()
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, UserShellFoldersKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return;
+    for (const Saved& saved : saved_) {
+        if (saved.present)
+            RegSetValueExA(key, saved.value, 0, saved.type, reinterpret_cast<const BYTE*>(saved.data.data()),
+                           static_cast<DWORD>(saved.data.size()));
+        else
+            RegDeleteValueA(key, saved.value);
+    }
+    RegCloseKey(key);
+}
+
+StandInInstallations::StandInInstallations()
+    : root(MakeTempFolder("installations")), folders(root + "\\Profile")
+{
+    CreateDirectoryA((root + "\\Base").c_str(), nullptr);
+}
+
+StandInInstallations::~StandInInstallations() { RemoveTree(root); }
+
+std::string StandInInstallations::ProgramDir(const std::string& name) const { return root + "\\Base\\" + name; }
+
+std::string StandInInstallations::DesktopLink(const std::string& name) const
+{
+    return folders.desktop + "\\" + name + ".lnk";
+}
+
+void StandInInstallations::Install(const std::string& name) const
+{
+    std::string programDir = ProgramDir(name);
+    CreateDirectoryA(programDir.c_str(), nullptr);
+    WriteFile(programDir + "\\Zav.exe", "stand-in program");
+    CreateDirectoryA((programDir + "\\UserSettings").c_str(), nullptr);
+    WriteFile(programDir + "\\UserSettings\\settings.ini", "[zav]");
+    WriteFile(DesktopLink(name), "link");
+    WriteFile(folders.startMenu + "\\" + name + ".lnk", "link");
+    std::string group = folders.programs + "\\" + name;
+    CreateDirectoryA(group.c_str(), nullptr);
+    WriteFile(group + "\\" + name + ".lnk", "link");
+    RecordVersion(name, true, programDir.c_str());
+}
+
+int StandInInstallations::Left(const std::string& name) const
+{
+    return DirectoryExists(ProgramDir(name)) + FileExists(DesktopLink(name)) +
+           FileExists(folders.startMenu + "\\" + name + ".lnk") +
+           DirectoryExists(folders.programs + "\\" + name) + KeyExists("Software\\ZAV\\" + name);
+}
+
 std::string Lower(std::string text)
 {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return text;
-}
-
-std::string CurrentDirectory()
-{
-    char path[MAX_PATH] = "";
-    GetCurrentDirectoryA(sizeof path, path);
-    return path;
 }
 
 } // namespace testing_support

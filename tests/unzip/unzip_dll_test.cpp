@@ -1,132 +1,35 @@
 // UnzDll.dll as the setup uses it: loaded by name, driven through the raw
 // 148-byte command record, and unloaded again after every test.
 #include "UnzDll.h"
+#include "support/Files.h"
 #include "unzip_zip_writer.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <string>
 
+using namespace testing_support;
 using namespace unztest;
 
 namespace {
 
 constexpr char kDllName[] = "UnzDll.dll";
 constexpr std::size_t kRecordSize = 148;
-constexpr char kFolderMark[] = "<folder>";
-
-// The DLL: UNZDLL_PATH if set, else the build folder, else beside the test.
+// The DLL: UNZDLL_PATH if set, else the build folder's.
 std::string dllPath() {
-    char buffer[MAX_PATH] = {};
-    const DWORD len = GetEnvironmentVariableA("UNZDLL_PATH", buffer, MAX_PATH);
-    if (len > 0 && len < MAX_PATH) {
-        return buffer;
-    }
-#ifdef ZAV_BUILD_DIR
-    return std::string(ZAV_BUILD_DIR) + "\\" + kDllName;
-#else
-    const DWORD got = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-    std::string exe(buffer, got < MAX_PATH ? got : 0);
-    return exe.substr(0, exe.find_last_of('\\') + 1) + kDllName;
-#endif
+    const char* chosen = std::getenv("UNZDLL_PATH");
+    return chosen != nullptr && *chosen != '\0' ? chosen : BuildPath(kDllName);
 }
 
 template <typename Fn>
 Fn procAddress(HMODULE module, const char* name) {
     // Through a generic function pointer: FARPROC's own type differs.
     return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
-
-bool writeFile(const std::string& path, const std::string& data) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    DWORD done = 0;
-    const BOOL ok = WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &done, nullptr);
-    CloseHandle(h);
-    return ok && done == data.size();
-}
-
-std::string readFile(const std::string& path) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        return "<unreadable>";
-    }
-    std::string out;
-    char chunk[65536];
-    DWORD got = 0;
-    while (ReadFile(h, chunk, sizeof chunk, &got, nullptr) && got > 0) {
-        out.append(chunk, got);
-    }
-    CloseHandle(h);
-    return out;
-}
-
-using Tree = std::map<std::string, std::string>;
-
-// Every file (with content) and folder below root, '/'-separated.
-void snapshot(const std::string& root, const std::string& prefix, Tree& tree) {
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((root + "\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    do {
-        const std::string name = data.cFileName;
-        if (name == "." || name == "..") {
-            continue;
-        }
-        const std::string rel = prefix.empty() ? name : prefix + "/" + name;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            tree[rel] = kFolderMark;
-            snapshot(root + "\\" + name, rel, tree);
-        } else {
-            tree[rel] = readFile(root + "\\" + name);
-        }
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
-}
-
-Tree snapshot(const std::string& root) {
-    Tree tree;
-    snapshot(root, "", tree);
-    return tree;
-}
-
-void removeAll(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        return;
-    }
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        DeleteFileA(path.c_str());
-        return;
-    }
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = data.cFileName;
-            if (name != "." && name != "..") {
-                removeAll(path + "\\" + name);
-            }
-        } while (FindNextFileA(find, &data));
-        FindClose(find);
-    }
-    RemoveDirectoryA(path.c_str());
-}
-
-bool exists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 // The record exactly as the setup fills it, byte offset by byte offset.
@@ -164,13 +67,8 @@ protected:
         ASSERT_NE(nullptr, getVersion_);
         ASSERT_NE(nullptr, exec_);
 
-        char temp[MAX_PATH] = {};
-        ASSERT_GT(GetTempPathA(MAX_PATH, temp), 0u);
-        static int counter = 0;
-        root_ = std::string(temp) + "unzt-" + std::to_string(GetCurrentProcessId()) + "-" +
-                std::to_string(++counter);
-        removeAll(root_);
-        ASSERT_TRUE(CreateDirectoryA(root_.c_str(), nullptr));
+        root_ = MakeTempFolder("unzt");
+        ASSERT_TRUE(DirectoryExists(root_));
         target_ = root_ + "\\target";
         ASSERT_TRUE(CreateDirectoryA(target_.c_str(), nullptr));
     }
@@ -180,12 +78,12 @@ protected:
             EXPECT_TRUE(FreeLibrary(module_));
             EXPECT_EQ(nullptr, GetModuleHandleA(kDllName));
         }
-        removeAll(root_);
+        RemoveTree(root_);
     }
 
     std::string saveArchive(const Bytes& bytes) {
         const std::string path = root_ + "\\archive" + std::to_string(++archives_) + ".zip";
-        EXPECT_TRUE(writeFile(path, std::string(bytes.begin(), bytes.end())));
+        EXPECT_TRUE(WriteFile(path, std::string(bytes.begin(), bytes.end())));
         return path;
     }
 
@@ -198,9 +96,9 @@ protected:
 
     // Target with leftovers of an earlier attempt, for "unchanged" checks.
     void populateTarget() {
-        ASSERT_TRUE(writeFile(target_ + "\\existing.txt", "old"));
+        ASSERT_TRUE(WriteFile(target_ + "\\existing.txt", "old"));
         ASSERT_TRUE(CreateDirectoryA((target_ + "\\product").c_str(), nullptr));
-        ASSERT_TRUE(writeFile(target_ + "\\product\\a.txt", "old a"));
+        ASSERT_TRUE(WriteFile(target_ + "\\product\\a.txt", "old a"));
     }
 
     HMODULE module_ = nullptr;
@@ -212,14 +110,12 @@ protected:
 };
 
 std::vector<Item> productItems() {
-    Item described = file("product/bin/described.txt", makeText(40000, 11));
-    described.descriptor = true;
     return {
         folder("product/"),
         file("product/a.txt", "new a"),
         file("product/bin/app.exe", makeNoise(300 * 1024), kStored),
         file("product/bin/zeros.dat", std::string(200 * 1024, '\0')),
-        described,
+        described(file("product/bin/described.txt", makeText(40000, 11))),
         folder("product/empty/"),
         file("product/docs/readme.txt", makeText(5000)),
         file("product/docs/empty.txt", "", kStored),
@@ -230,14 +126,16 @@ std::vector<Item> productItems() {
 Tree productTree() {
     Tree tree;
     for (const Item& item : productItems()) {
-        if (item.name.back() == '/') {
-            tree[item.name.substr(0, item.name.size() - 1)] = kFolderMark;
+        std::string name = item.name;
+        std::replace(name.begin(), name.end(), '/', '\\');
+        if (name.back() == '\\') {
+            tree[name.substr(0, name.size() - 1)] = TreeFolderMark;
         } else {
-            tree[item.name] = item.data;
+            tree[name] = item.data;
         }
     }
-    tree["product/bin"] = kFolderMark;
-    tree["product/docs"] = kFolderMark;
+    tree["product\\bin"] = TreeFolderMark;
+    tree["product\\docs"] = TreeFolderMark;
     return tree;
 }
 
@@ -252,7 +150,7 @@ TEST_F(UnzipDll, ExportsBothNamesUndecorated) {
 
 TEST_F(UnzipDll, ExpandsEveryEntry) {
     ASSERT_EQ(UNZ_OK, expand(buildZip(productItems()).bytes));
-    const Tree tree = snapshot(target_);
+    const Tree tree = ReadTree(target_);
     const Tree expected = productTree();
     EXPECT_EQ(expected.size(), tree.size());
     for (const auto& item : expected) {
@@ -286,14 +184,14 @@ TEST_F(UnzipDll, RestoresFileTimes) {
 }
 
 TEST_F(UnzipDll, ExpandsOverAnEarlierAttempt) {
-    ASSERT_TRUE(writeFile(target_ + "\\a.txt", "old a"));
-    ASSERT_TRUE(writeFile(target_ + "\\keep.txt", "keep me"));
+    ASSERT_TRUE(WriteFile(target_ + "\\a.txt", "old a"));
+    ASSERT_TRUE(WriteFile(target_ + "\\keep.txt", "keep me"));
     ASSERT_TRUE(CreateDirectoryA((target_ + "\\dir").c_str(), nullptr));
-    ASSERT_TRUE(writeFile(target_ + "\\dir\\old.txt", "old file"));
+    ASSERT_TRUE(WriteFile(target_ + "\\dir\\old.txt", "old file"));
     ASSERT_TRUE(CreateDirectoryA((target_ + "\\dir\\sub").c_str(), nullptr));
-    ASSERT_TRUE(writeFile(target_ + "\\dir\\sub\\x", "old x"));
+    ASSERT_TRUE(WriteFile(target_ + "\\dir\\sub\\x", "old x"));
     // A read-only leftover: the setup asks for it to be replaced.
-    ASSERT_TRUE(writeFile(target_ + "\\ro.txt", "old ro"));
+    ASSERT_TRUE(WriteFile(target_ + "\\ro.txt", "old ro"));
     ASSERT_TRUE(SetFileAttributesA((target_ + "\\ro.txt").c_str(), FILE_ATTRIBUTE_READONLY));
 
     ASSERT_EQ(UNZ_OK, expand(buildZip({file("a.txt", "new a"), file("dir/new.txt", "new file"),
@@ -301,39 +199,39 @@ TEST_F(UnzipDll, ExpandsOverAnEarlierAttempt) {
                                        file("ro.txt", "new ro")})
                                  .bytes));
     const Tree expected{
-        {"a.txt", "new a"},       {"keep.txt", "keep me"},   {"dir", kFolderMark},
-        {"dir/old.txt", "old file"}, {"dir/new.txt", "new file"}, {"dir/sub", kFolderMark},
-        {"dir/sub/x", "new x"},   {"newdir", kFolderMark},   {"newdir/y", "y"},
+        {"a.txt", "new a"},       {"keep.txt", "keep me"},   {"dir", TreeFolderMark},
+        {"dir\\old.txt", "old file"}, {"dir\\new.txt", "new file"}, {"dir\\sub", TreeFolderMark},
+        {"dir\\sub\\x", "new x"},   {"newdir", TreeFolderMark},   {"newdir\\y", "y"},
         {"ro.txt", "new ro"},
     };
-    EXPECT_EQ(expected, snapshot(target_));
+    EXPECT_EQ(expected, ReadTree(target_));
 }
 
 TEST_F(UnzipDll, ReadOnlyFileKeptWhenNotAllowed) {
     populateTarget();
     ASSERT_TRUE(SetFileAttributesA((target_ + "\\product\\a.txt").c_str(),
                                    FILE_ATTRIBUTE_READONLY));
-    const Tree before = snapshot(root_);
+    const Tree before = ReadTree(root_);
     const std::string archive = saveArchive(buildZip(productItems()).bytes);
     Tree expectedAfter = before;
-    expectedAfter["archive1.zip"] = readFile(archive);
+    expectedAfter["archive1.zip"] = ReadFile(archive);
     RawRecord record(archive.c_str(), target_.c_str(), getVersion_());
     record.set32(60, 0);
     EXPECT_EQ(UNZ_E_COMMIT, exec_(record.get()));
-    EXPECT_EQ(expectedAfter, snapshot(root_));
+    EXPECT_EQ(expectedAfter, ReadTree(root_));
     SetFileAttributesA((target_ + "\\product\\a.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST_F(UnzipDll, FailedMoveIsRolledBack) {
     // "b.txt" replaces a file first; then "x" is a file where a folder is.
-    ASSERT_TRUE(writeFile(target_ + "\\b.txt", "old b"));
+    ASSERT_TRUE(WriteFile(target_ + "\\b.txt", "old b"));
     ASSERT_TRUE(CreateDirectoryA((target_ + "\\x").c_str(), nullptr));
-    ASSERT_TRUE(writeFile(target_ + "\\x\\inside", "inside"));
-    const Tree before = snapshot(target_);
+    ASSERT_TRUE(WriteFile(target_ + "\\x\\inside", "inside"));
+    const Tree before = ReadTree(target_);
     EXPECT_EQ(UNZ_E_COMMIT,
               expand(buildZip({file("a.txt", "new a"), file("b.txt", "new b"), file("x", "file")})
                          .bytes));
-    EXPECT_EQ(before, snapshot(target_));
+    EXPECT_EQ(before, ReadTree(target_));
 }
 
 namespace {
@@ -418,14 +316,14 @@ TEST_F(UnzipDll, HostileArchivesChangeNothing) {
     populateTarget();
     for (const Hostile& hostile : hostileArchives()) {
         const std::string archive = saveArchive(hostile.bytes);
-        const Tree before = snapshot(root_);
+        const Tree before = ReadTree(root_);
         EXPECT_EQ(hostile.code, run(archive, target_)) << hostile.what;
         // Covers the target, its parent (where an escape would land), any
         // leftover temporary folder and any partly expanded product folder.
-        EXPECT_EQ(before, snapshot(root_)) << hostile.what;
-        EXPECT_FALSE(exists(root_ + "\\evil.txt")) << hostile.what;
-        EXPECT_FALSE(exists("C:\\evil.txt")) << hostile.what;
-        EXPECT_FALSE(exists("Z:\\evil.txt")) << hostile.what;
+        EXPECT_EQ(before, ReadTree(root_)) << hostile.what;
+        EXPECT_FALSE(PathExists(root_ + "\\evil.txt")) << hostile.what;
+        EXPECT_FALSE(PathExists("C:\\evil.txt")) << hostile.what;
+        EXPECT_FALSE(PathExists("Z:\\evil.txt")) << hostile.what;
         DeleteFileA(archive.c_str());
     }
 }
@@ -467,22 +365,22 @@ TEST_F(UnzipDll, RefusesBadRecords) {
     EXPECT_EQ(UNZ_E_OPEN_ARCHIVE, run(root_ + "\\missing.zip", target_));
     EXPECT_EQ(UNZ_E_TARGET, run(archive, archive));
     EXPECT_EQ(UNZ_E_TARGET, run(archive, root_ + "\\no\\such\\folder"));
-    EXPECT_FALSE(exists(root_ + "\\no"));
+    EXPECT_FALSE(PathExists(root_ + "\\no"));
 }
 
 TEST_F(UnzipDll, CreatesAMissingTargetOnlyOnSuccess) {
     const std::string fresh = root_ + "\\fresh";
     EXPECT_EQ(UNZ_OK, run(saveArchive(buildZip({file("a.txt", "a")}).bytes), fresh));
-    EXPECT_EQ("a", readFile(fresh + "\\a.txt"));
+    EXPECT_EQ("a", ReadFile(fresh + "\\a.txt"));
 
     const std::string other = root_ + "\\other";
     EXPECT_EQ(UNZ_E_NAME, run(saveArchive(buildZip({file("../x", "a")}).bytes), other));
-    EXPECT_FALSE(exists(other));
+    EXPECT_FALSE(PathExists(other));
 }
 
 TEST_F(UnzipDll, AcceptsATrailingSeparator) {
     EXPECT_EQ(UNZ_OK, run(saveArchive(buildZip({file("a.txt", "a")}).bytes), target_ + "\\"));
-    EXPECT_EQ("a", readFile(target_ + "\\a.txt"));
+    EXPECT_EQ("a", ReadFile(target_ + "\\a.txt"));
 }
 
 TEST_F(UnzipDll, EntryPathTooLongForTheTarget) {
@@ -494,12 +392,12 @@ TEST_F(UnzipDll, EntryPathTooLongForTheTarget) {
     }
     const std::size_t fits = MAX_PATH - 1 - deep.size() - 1 - 5;
     const std::string name = std::string(20, 'n') + "/" + std::string(fits - 21, 'f');
-    const Tree before = snapshot(root_);
+    const Tree before = ReadTree(root_);
     const std::string archive = saveArchive(buildZip({file(name, "x")}).bytes);
     Tree expectedAfter = before;
-    expectedAfter["archive1.zip"] = readFile(archive);
+    expectedAfter["archive1.zip"] = ReadFile(archive);
     EXPECT_EQ(UNZ_E_PATH, run(archive, deep));
-    EXPECT_EQ(expectedAfter, snapshot(root_));
+    EXPECT_EQ(expectedAfter, ReadTree(root_));
 }
 
 TEST_F(UnzipDll, TruncatedAnywhereChangesNothing) {
@@ -507,10 +405,10 @@ TEST_F(UnzipDll, TruncatedAnywhereChangesNothing) {
     const Bytes good = buildZip(productItems()).bytes;
     const std::string archive = root_ + "\\cut.zip";
     for (std::size_t len = 0; len < good.size(); len += good.size() / 37 + 1) {
-        ASSERT_TRUE(writeFile(archive, std::string(good.begin(), good.begin() + len)));
-        const Tree before = snapshot(root_);
+        ASSERT_TRUE(WriteFile(archive, std::string(good.begin(), good.begin() + len)));
+        const Tree before = ReadTree(root_);
         EXPECT_NE(UNZ_OK, run(archive, target_)) << len;
-        EXPECT_EQ(before, snapshot(root_)) << len;
+        EXPECT_EQ(before, ReadTree(root_)) << len;
     }
 }
 
@@ -519,7 +417,7 @@ TEST_F(UnzipDll, RepeatedRunsGiveTheSameTree) {
     for (int i = 0; i < 3; ++i) {
         ASSERT_EQ(UNZ_OK, run(archive, target_));
     }
-    EXPECT_EQ(productTree(), snapshot(target_));
+    EXPECT_EQ(productTree(), ReadTree(target_));
 }
 
 namespace {
@@ -560,7 +458,7 @@ TEST_F(UnzipDll, TenLoadsLeaveNoHandlesBehind) {
 TEST_F(UnzipDll, ShortNameAliasesAreRefused) {
     const std::string longPath = target_ + "\\Long File Name.txt";
     char shortPath[MAX_PATH] = {};
-    ASSERT_TRUE(writeFile(longPath, "long"));
+    ASSERT_TRUE(WriteFile(longPath, "long"));
     const DWORD len = GetShortPathNameA(longPath.c_str(), shortPath, MAX_PATH);
     ASSERT_GT(len, 0u);
     ASSERT_LT(len, static_cast<DWORD>(MAX_PATH));
@@ -568,14 +466,14 @@ TEST_F(UnzipDll, ShortNameAliasesAreRefused) {
     ASSERT_NE("Long File Name.txt", alias) << "the file system made no 8.3 alias";
     // A folder where the archive has a file: the move fails after the alias.
     ASSERT_TRUE(CreateDirectoryA((target_ + "\\zz").c_str(), nullptr));
-    const Tree before = snapshot(target_);
+    const Tree before = ReadTree(target_);
     const std::vector<Item> cases[] = {
         {file("a.txt", "a"), file(alias, "replaced")},
         {file("a.txt", "a"), file(alias, "replaced"), file("zz", "rolled back")},
     };
     for (const std::vector<Item>& items : cases) {
         EXPECT_EQ(UNZ_E_COMMIT, expand(buildZip(items).bytes)) << items.size();
-        EXPECT_EQ(before, snapshot(target_)) << items.size();
+        EXPECT_EQ(before, ReadTree(target_)) << items.size();
     }
 }
 
@@ -589,14 +487,14 @@ TEST_F(UnzipDll, TargetEndingInATrailByteBackslash) {
     // "ソ" in code page 932: its trail byte is '\'.
     const std::string dbcs = target_ + "\\\x83\x5C";
     ASSERT_TRUE(CreateDirectoryA(dbcs.c_str(), nullptr));
-    const Tree before = snapshot(target_);
+    const Tree before = ReadTree(target_);
     const std::string archive = saveArchive(buildZip({file("a.txt", "a")}).bytes);
     for (const std::string& path : {dbcs, dbcs + "\\"}) {
         EXPECT_EQ(UNZ_OK, run(archive, path)) << path;
-        EXPECT_EQ("a", readFile(dbcs + "\\a.txt")) << path;
+        EXPECT_EQ("a", ReadFile(dbcs + "\\a.txt")) << path;
         Tree expected = before;
-        expected["\x83\x5C/a.txt"] = "a";
-        EXPECT_EQ(expected, snapshot(target_)) << path;
+        expected["\x83\x5C\\a.txt"] = "a";
+        EXPECT_EQ(expected, ReadTree(target_)) << path;
         DeleteFileA((dbcs + "\\a.txt").c_str());
     }
 }

@@ -44,11 +44,11 @@ struct OptionName {
     int id;
 };
 constexpr OptionName Options[] = {
-    {"startmenu", e2e::classes::Destination, e2e::ids::StartMenuShortcut},
-    {"desktop", e2e::classes::Destination, e2e::ids::DesktopShortcut},
-    {"group", e2e::classes::Destination, e2e::ids::ProgramGroup},
-    {"run", e2e::classes::Progress, e2e::ids::RunAfterInstall},
-    {"readme", e2e::classes::Progress, e2e::ids::ViewReadme},
+    {"startmenu", DestinationPageClass, StartMenuCheckId},
+    {"desktop", DestinationPageClass, DesktopCheckId},
+    {"group", DestinationPageClass, GroupCheckId},
+    {"run", ProgressPageClass, RunAfterCheckId},
+    {"readme", ProgressPageClass, ReadmeCheckId},
 };
 
 bool StartsWith(const std::string& text, const char* prefix)
@@ -165,10 +165,10 @@ bool ChooseInBrowser(e2e::SetupDriver& driver, const e2e::MessageBoxInfo& browse
 // returned, it says so and opens the browser again, and the choice is made once more.
 bool Browse(e2e::SetupDriver& driver, const std::string& folder)
 {
-    HWND page = driver.Page(e2e::classes::Destination);
-    HWND change = driver.Control(e2e::classes::Destination, e2e::ids::ChangeDestination);
+    HWND page = driver.Page(DestinationPageClass);
+    HWND change = driver.Control(DestinationPageClass, ChangeButtonId);
     // The browser is modal: the click is posted, not sent.
-    if (!change || !PostMessageA(page, WM_COMMAND, MAKEWPARAM(e2e::ids::ChangeDestination, BN_CLICKED),
+    if (!change || !PostMessageA(page, WM_COMMAND, MAKEWPARAM(ChangeButtonId, BN_CLICKED),
                                  reinterpret_cast<LPARAM>(change)))
         return false;
     e2e::MessageBoxInfo box;

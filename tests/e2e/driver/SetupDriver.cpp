@@ -133,7 +133,7 @@ bool SetupDriver::Start(const std::string& exePath, const std::string& currentDi
         return false;
 
     double deadline = NowMs() + timeoutMs;
-    while (!(main_ = FindTopLevel(ProcessId(), classes::Main, "Setup - ZAV"))) {
+    while (!(main_ = FindTopLevel(ProcessId(), MainWindowClass, "Setup - ZAV"))) {
         if (NowMs() > deadline || !Running()) return false;
         Sleep(PollMs);
     }
@@ -220,7 +220,7 @@ bool SetupDriver::SetOption(const char* pageClass, int id, bool checked)
 
 bool SetupDriver::ChoosePreviousConfiguration(const std::string& name)
 {
-    HWND list = Control(classes::Welcome, ids::PreviousConfigList);
+    HWND list = Control(WelcomePageClass, PreviousConfigListId);
     if (!list) return false;
     LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
     for (LRESULT row = 0; row < count; ++row) {
@@ -234,8 +234,8 @@ bool SetupDriver::ChoosePreviousConfiguration(const std::string& name)
         if (name != text) continue;
         SendMessageA(list, LB_SETCURSEL, row, 0);
         DWORD_PTR result = 0;
-        return SendMessageTimeoutA(Page(classes::Welcome), WM_COMMAND,
-                                   MAKEWPARAM(ids::PreviousConfigList, LBN_SELCHANGE),
+        return SendMessageTimeoutA(Page(WelcomePageClass), WM_COMMAND,
+                                   MAKEWPARAM(PreviousConfigListId, LBN_SELCHANGE),
                                    reinterpret_cast<LPARAM>(list), SMTO_NORMAL, 30000, &result) != 0;
     }
     return false;
@@ -243,24 +243,24 @@ bool SetupDriver::ChoosePreviousConfiguration(const std::string& name)
 
 bool SetupDriver::GoToPage(int index)
 {
-    const char* const pages[] = {classes::Welcome, classes::License, classes::Destination, classes::Progress};
+    const char* const pages[] = {WelcomePageClass, LicensePageClass, DestinationPageClass, ProgressPageClass};
     if (index < 0 || index > 3) return false;
-    if (IsVisible(classes::Maintenance) && !PressOn(classes::Maintenance, ids::MaintenanceInstall))
+    if (IsVisible(MaintenancePageClass) && !PressOn(MaintenancePageClass, MaintenanceInstallButtonId))
         return false;
     for (int page = 0; page < index; ++page) {
         if (!IsVisible(pages[page])) continue;
-        if (page == 1 && !PressOn(classes::License, ids::AcceptLicense)) return false;
-        if (!PressMain(ids::Next)) return false;
+        if (page == 1 && !PressOn(LicensePageClass, AcceptRadioId)) return false;
+        if (!PressMain(NextButtonId)) return false;
     }
     if (!IsVisible(pages[index])) return false;
-    return index < 3 || WindowText(GetDlgItem(main_, ids::Next)) == "Install";
+    return index < 3 || WindowText(GetDlgItem(main_, NextButtonId)) == "Install";
 }
 
 bool SetupDriver::StartInstall()
 {
-    HWND next = GetDlgItem(main_, ids::Next);
+    HWND next = GetDlgItem(main_, NextButtonId);
     if (!IsEnabled(next)) return false;
-    return PostMessageA(main_, WM_COMMAND, MAKEWPARAM(ids::Next, BN_CLICKED), reinterpret_cast<LPARAM>(next)) != 0;
+    return PostMessageA(main_, WM_COMMAND, MAKEWPARAM(NextButtonId, BN_CLICKED), reinterpret_cast<LPARAM>(next)) != 0;
 }
 
 WaitResult SetupDriver::WaitForMessageBoxOrExit(DWORD timeoutMs, MessageBoxInfo& box)

@@ -9,34 +9,18 @@
 #include <string>
 #include <vector>
 
+#include "pages/DestinationPage.h"
+#include "pages/LicensePage.h"
+#include "pages/MaintenancePage.h"
+#include "pages/ProgressPage.h"
+#include "pages/WelcomePage.h"
+#include "shell/MainWindow.h"
+
 namespace e2e {
 
-// Command ids of the wizard's controls, as the windows receive them.
-namespace ids {
-constexpr int Back = 1;
-constexpr int Next = 2;
-constexpr int Cancel = 3;
-constexpr int PreviousConfigList = 4;   // welcome page
-constexpr int MaintenanceInstall = 6;   // maintenance page
-constexpr int AcceptLicense = 10;       // license page
-constexpr int DeclineLicense = 11;
-constexpr int ChangeDestination = 21;   // destination page
-constexpr int StartMenuShortcut = 22;
-constexpr int DesktopShortcut = 23;
-constexpr int ProgramGroup = 24;
-constexpr int RunAfterInstall = 31;     // progress page
-constexpr int ViewReadme = 32;
-} // namespace ids
-
-// Window classes of the wizard.
-namespace classes {
-constexpr char Main[] = "INSTALL";
-constexpr char Welcome[] = "installone";
-constexpr char License[] = "installtwo";
-constexpr char Destination[] = "installthree";
-constexpr char Progress[] = "installfour";
-constexpr char Maintenance[] = "installprev";
-} // namespace classes
+// The wizard's command ids and page classes are the ones its headers name; the main
+// window's class comes from the string table.
+constexpr char MainWindowClass[] = "INSTALL";
 
 struct MessageBoxInfo {
     HWND window = nullptr;

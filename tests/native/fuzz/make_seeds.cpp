@@ -13,12 +13,8 @@ using namespace unztest;
 namespace {
 
 std::vector<Item> base() {
-    Item described = file("d/desc.txt", makeText(1500, 5));
-    described.descriptor = true;
-    Item bare = file("d/bare.bin", makeNoise(200, 9), kStored);
-    bare.descriptor = true;
-    bare.descriptorSignature = false;
-    return {folder("d/"), file("a.txt", "stored text", kStored), described,
+    const Item bare = described(file("d/bare.bin", makeNoise(200, 9), kStored), false);
+    return {folder("d/"), file("a.txt", "stored text", kStored), described(file("d/desc.txt", makeText(1500, 5))),
             file("d/e/zeros.dat", std::string(3000, '\0')), bare, folder("d/empty/")};
 }
 

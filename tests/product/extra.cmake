@@ -1,2 +1,0 @@
-# test_product starts the built launcher.
-add_dependencies(${target} Zav)
