@@ -129,8 +129,10 @@ std::string SelectedTreeItemText(HWND browser)
 bool SelectInFolderBrowser(HWND browser, const std::string& path)
 {
     std::string name = path.substr(path.find_last_of('\\') + 1);
-    // Wine's browser now and then ignores a selection made right after it opened; ask again.
-    for (int attempt = 0; attempt < 50; ++attempt) {
+    // Wine's browser now and then ignores a selection made right after it opened, and a slow
+    // (emulated) Wine may take seconds to fill its tree; ask again until it shows.
+    const DWORD patienceMs = 10000;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < patienceMs;) {
         SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.c_str()));
         std::string selected = SelectedTreeItemText(browser);
         if (lstrcmpiA(selected.c_str(), name.c_str()) == 0) return true;

@@ -10,7 +10,8 @@
 //     install                press "Install"; waits for a message box or the end of the
 //                            setup; prints "box TEXT|CAPTION" or "exited_ms N" and "exit_code N"
 //     answer:ok              press OK on the open message box, then wait as install does
-//     browse:FOLDER          press "Change", choose FOLDER in the folder browser and press OK;
+//     browse:FOLDER          press "Change", choose FOLDER in the folder browser and press OK
+//                            (browse: alone: OK on the browser's root, the Desktop);
 //                            prints the message box that follows: "box TEXT|CAPTION"
 //     install-until:PATH     press "Install" and stop the setup's thread as soon as PATH exists
 //     resume                 let the stopped setup go on, then wait as install does
@@ -145,13 +146,14 @@ private:
     void* address_;
 };
 
-// Selects the folder in the open browser and presses OK. The selection is asked for a few
-// times over: Wine's browser now and then ignores one made right after it opened.
+// Selects the folder in the open browser and presses OK; without a folder, OK takes the
+// browser's own first selection, its root. The selection is asked for a few times over:
+// Wine's browser now and then ignores one made right after it opened.
 bool ChooseInBrowser(e2e::SetupDriver& driver, const e2e::MessageBoxInfo& browser, const std::string& folder)
 {
     RemoteBlock path(driver.Process(), folder.size() + 1);
     if (!path.Write(0, folder.c_str(), folder.size() + 1)) return false;
-    for (int attempt = 0; attempt < 10; ++attempt) {
+    for (int attempt = 0; attempt < 10 && !folder.empty(); ++attempt) {
         DWORD_PTR result = 0;
         if (!SendMessageTimeoutA(browser.window, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.At(0)),
                                  SMTO_NORMAL, 30000, &result))
