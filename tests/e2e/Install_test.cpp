@@ -292,8 +292,15 @@ TEST_F(InstallEndToEndTest, AFailedStagingLeavesTheWizardForAnotherTry)
     e2e::SetupDriver driver;
     StartAtProgressPage(driver, false, true, false);
 
-    // The click returns once the attempt has given up.
-    ASSERT_TRUE(driver.PressMain(NextButtonId));
+    // The attempt gives up and says why, in a box of the main window.
+    ASSERT_TRUE(driver.StartInstall());
+    e2e::MessageBoxInfo box;
+    ASSERT_EQ(driver.WaitForMessageBoxOrExit(InstallTimeoutMs, box), e2e::WaitResult::MessageBox);
+    EXPECT_EQ(box.text, "Setup could not write its files into the Templates folder.\n\nPlease check that folder and "
+                        "try again.");
+    EXPECT_EQ(box.caption, "Setup error");
+    EXPECT_EQ(box.owner, driver.MainWindow());
+    ASSERT_TRUE(driver.Answer(box, IDOK));
     EXPECT_TRUE(driver.Running());
     EXPECT_TRUE(driver.IsVisible(ProgressPageClass));
     EXPECT_EQ(e2e::WindowText(GetDlgItem(driver.MainWindow(), NextButtonId)), "Install");

@@ -259,7 +259,9 @@ bool SetupDriver::GoToPage(int index)
 bool SetupDriver::StartInstall()
 {
     HWND next = GetDlgItem(main_, NextButtonId);
-    if (!IsEnabled(next)) return false;
+    // Right after a failed attempt the setup may still be giving its buttons back.
+    for (double deadline = NowMs() + 5000; !IsEnabled(next); Sleep(PollMs))
+        if (NowMs() > deadline || !Running()) return false;
     return PostMessageA(main_, WM_COMMAND, MAKEWPARAM(NextButtonId, BN_CLICKED), reinterpret_cast<LPARAM>(next)) != 0;
 }
 

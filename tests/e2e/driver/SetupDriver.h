@@ -74,7 +74,8 @@ public:
     // Waits until no visible window of the setup waits for WM_PAINT; false on timeout.
     bool WaitUntilPainted(DWORD timeoutMs = 10000) const;
 
-    // Posts the click on "Install" without waiting: the installation runs inside it.
+    // Posts the click on "Install" once the button takes input (up to 5 s), without waiting
+    // for its end: the installation runs inside it.
     bool StartInstall();
     // Waits for a message box owned by the main window, or for the process to end.
     WaitResult WaitForMessageBoxOrExit(DWORD timeoutMs, MessageBoxInfo& box);
