@@ -1,7 +1,7 @@
 #include "engine/UnzipBinding.h"
 
 // The library's interface header is the one layout of the record, for both sides.
-#include "../../unzip/dll/UnzDll.h"
+#include "UnzDll.h"
 
 #include "shell/Owners.h"
 #include "shell/SetupState.h"

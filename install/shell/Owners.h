@@ -5,7 +5,7 @@
 #include <windows.h>
 
 // The unzip library's owner template: one template for both binaries.
-#include "../../unzip/dll/unz_unique_handle.h"
+#include "unz_unique_handle.h"
 
 // Registry key opened or created by us (never one of the predefined root keys).
 using RegKey = UniqueHandle<NullEmpty<HKEY, &RegCloseKey>>;
