@@ -11,10 +11,13 @@ root="$PWD"
 out="$(realpath -m "${1:-docs}")"
 
 ./tools/install-deps.sh
-cmake --preset windows >/dev/null
-cmake --build --preset windows --target setup zavdriver
+# shellcheck source=../tests/support/wine-host.sh
+. tests/support/wine-host.sh
+zav_wine_choose tour
+cmake --preset "$ZAV_PRESET" >/dev/null
+cmake --build --preset "$ZAV_PRESET" --target setup zavdriver
 
-export ZAV_BUILD="$root/build/windows"
+export ZAV_BUILD="$root/build/$ZAV_PRESET"
 wine_dir="$ZAV_BUILD/wine"
 session="$wine_dir/tour-session"
 disks="$wine_dir/tour-disks"
@@ -25,12 +28,12 @@ cleanup() {
     "$support/small-disks.sh" unmount "$disks" || true
 }
 trap cleanup EXIT
-"$support/wine-session.sh" start "$session" "$wine_dir/template"
+"$support/wine-session.sh" start "$session" "$wine_dir/template" "$ZAV_WINE_ARCH"
 # shellcheck disable=SC1091
 . "$session/env"
 # Pictures with frames and captions: the windows draw their own, as there is no window manager
 # (the session may have left that to a window manager, see wine-session.sh).
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+"$ZAV_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
 "$support/small-disks.sh" mount "$disks"
 
 export ZAV_SHOT_DIR="$session/shots"
@@ -78,12 +81,12 @@ tour_run "progress.png success.png" start to-progress option:run=off option:read
     "install-until:$program_file" "$HOLD" resume "$HOLD" answer:ok
 
 # This version and an older one recorded: the maintenance page, then the welcome page.
-wine reg add "$product_key\\ZAV 1.00 beta 7\\Directories" /v "Program Path" \
+"$ZAV_WINE" reg add "$product_key\\ZAV 1.00 beta 7\\Directories" /v "Program Path" \
     /d 'C:\Program Files\ZAV 1.00 beta 7' /f >/dev/null
 tour_run "maintenance.png welcome-installed.png" start "$HOLD" page:0 "$HOLD"
 
 # Only the older version recorded: the welcome page offers its configuration.
-wine reg delete "$product_key\\ZAV 1.00 beta 8" /f >/dev/null 2>&1 || true
+"$ZAV_WINE" reg delete "$product_key\\ZAV 1.00 beta 8" /f >/dev/null 2>&1 || true
 tour_run welcome-previous.png start page:0 "$HOLD"
 
 if [ "${#failed[@]}" -gt 0 ]; then

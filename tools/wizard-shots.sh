@@ -1,6 +1,6 @@
 # Screenshots of the running wizard, taken while the e2e driver (tests/e2e/driver, built as
 # zavdriver.exe) holds it in a given state. Sourced by run-setup.sh and tour.sh, inside a Wine
-# environment with DISPLAY set.
+# environment with DISPLAY and ZAV_WINE (the loader of the build's architecture) set.
 #   zav_drive SETUP_EXE STEP...   runs the driver in the background; a step hold:HOLD makes it
 #                                 wait until zav_shot has taken the screen
 #   zav_shot FILE                 waits until the driver holds, saves the wizard and the windows
@@ -19,7 +19,7 @@ driver_log="$ZAV_SHOT_DIR/driver.log"
 zav_drive() {
     local setup="$1"; shift
     rm -f "$hold_file"
-    wine "$ZAV_BUILD/tests/zavdriver.exe" "$(zav_windows_path "$setup")" "$@" \
+    "$ZAV_WINE" "$ZAV_BUILD/tests/zavdriver.exe" "$(zav_windows_path "$setup")" "$@" \
         </dev/null >"$driver_log" 2>&1 &
     driver_pid=$!
 }
@@ -35,7 +35,7 @@ zav_drive_abort() {
     kill "$driver_pid" 2>/dev/null || true
     wait "$driver_pid" 2>/dev/null || true
     rm -f "$hold_file"
-    wine "$ZAV_BUILD/tests/zavdriver.exe" setup.exe close:setup.exe </dev/null >/dev/null 2>&1 || true
+    "$ZAV_WINE" "$ZAV_BUILD/tests/zavdriver.exe" setup.exe close:setup.exe </dev/null >/dev/null 2>&1 || true
 }
 
 # The visible top-level windows of the wizard, one "width height x y" a line: the main window,

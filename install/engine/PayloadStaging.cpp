@@ -24,6 +24,12 @@ bool BuildStagingPath(char (&path)[N], const char* fileName)
     return text::Copy(path, g_setup.stagingDir) && text::AppendPath(path, fileName);
 }
 
+// One WriteFile call takes a whole image, so its size must fit a DWORD (always, on i686).
+constexpr bool FitsOneWrite(unsigned long long byteCount)
+{
+    return byteCount <= MAXDWORD;
+}
+
 } // namespace
 
 bool IsInStagingFolder(const char* path)
@@ -57,7 +63,7 @@ int StagePayload()
 
 int WriteEmbeddedImage(const char* path, const EmbeddedImage& image)
 {
-    static_assert(sizeof(std::size_t) <= sizeof(DWORD), "one WriteFile call takes the whole image");
+    if (!FitsOneWrite(image.byteCount)) return 1;
     const DWORD byteCount = static_cast<DWORD>(image.byteCount);
 
     // Unpacked before the file is touched, so a failed allocation leaves any earlier file as

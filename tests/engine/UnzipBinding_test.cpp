@@ -6,6 +6,7 @@
 
 #include "engine/PayloadStaging.h"
 #include "engine/UnzipBinding.h"
+#include "UnzDll.h"
 #include "shell/SetupState.h"
 #include "shell/Text.h"
 #include "support/Files.h"
@@ -19,16 +20,11 @@ namespace {
 constexpr char StartTitle[] = "Setup - ZAV";
 constexpr char ProductFolder[] = "ZAV 1.00 beta 8";
 constexpr std::uint32_t FakeVersion = 0x00C0FFEEu;  // what the stand-in libraries report
-constexpr std::size_t RecordSize = 148;
+constexpr std::size_t RecordSize = sizeof(UnzipCommand);
 
 std::string FakeLibrary(const char* name)
 {
     return BuildPath(std::string("tests\\fakes\\") + name + ".dll");
-}
-
-void Put(std::string& bytes, std::size_t offset, std::uint32_t value, int width = 4)
-{
-    for (int i = 0; i < width; ++i) bytes[offset + i] = static_cast<char>(value >> (8 * i));
 }
 
 std::uint32_t Get32(const std::string& bytes, std::size_t offset)
@@ -178,15 +174,20 @@ TEST_F(UnzipBindingTest, TheLibraryReceivesTheCommandRecordAfterOneVersionCall)
     EXPECT_EQ(ExtractArchive(g_setup.archivePath, g_setup.stagingDir), 0);
 
     // Every byte of the record, as the library must see it.
-    std::string expected(RecordSize, '\0');
-    Put(expected, 0, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(wizard_->Main())));
-    Put(expected, 8, FakeVersion);
-    Put(expected, 20, 0, 2);
-    Put(expected, 22, 1, 2);
-    for (std::size_t offset : {44, 48, 56, 60}) Put(expected, offset, 1);
-    Put(expected, 68, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(g_setup.archivePath)));
-    Put(expected, 108, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(g_setup.stagingDir)));
-    Put(expected, 144, 7);
+    // Every byte of the record, as the library must see it: zero but for these fields.
+    UnzipCommand command;
+    std::memset(&command, 0, sizeof command);
+    command.ownerWindow = wizard_->Main();
+    command.callerVersion = FakeVersion;
+    command.neverPrompt = 1;
+    command.recreateFolders = 1;
+    command.overwriteExisting = 1;
+    command.restoreTimes = 1;
+    command.replaceReadOnly = 1;
+    command.archivePath = g_setup.archivePath;
+    command.targetFolder = g_setup.stagingDir;
+    command.recordVersion = 7;
+    const std::string expected(reinterpret_cast<const char*>(&command), sizeof command);
 
     const std::string log = ReadFile(log_);
     ASSERT_GE(log.size(), 2 + RecordSize);

@@ -9,6 +9,13 @@ using namespace testing_support;
 
 namespace {
 
+// The manifest names the architecture the program is built for.
+#if defined(_WIN64)
+constexpr char ManifestArchitecture[] = "processorArchitecture=\"amd64\"";
+#else
+constexpr char ManifestArchitecture[] = "processorArchitecture=\"X86\"";
+#endif
+
 #pragma pack(push, 2)
 struct IconDirEntry {
     BYTE width;
@@ -109,7 +116,7 @@ TEST_F(ResourcesTest, ManifestDependsOnCommonControlsSix)
     ASSERT_FALSE(manifest.empty());
     EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\""), std::string::npos);
     EXPECT_NE(manifest.find("version=\"6.0.0.0\""), std::string::npos);
-    EXPECT_NE(manifest.find("processorArchitecture=\"X86\""), std::string::npos);
+    EXPECT_NE(manifest.find(ManifestArchitecture), std::string::npos);
     EXPECT_NE(manifest.find("publicKeyToken=\"6595b64144ccf1df\""), std::string::npos);
     EXPECT_NE(manifest.find("language=\"*\""), std::string::npos);
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # One Wine session for a whole test run: an Xvfb display, a throwaway prefix copied from
 # the build tree's template, and one persistent wineserver (each cold start costs ~1 s).
-#   wine-session.sh start SESSION_DIR TEMPLATE_DIR
+#   wine-session.sh start SESSION_DIR TEMPLATE_DIR ARCH   (ARCH: win32 or win64)
 #   wine-session.sh stop SESSION_DIR
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -11,7 +11,7 @@ stop_session() {
     [ -f "$session/env" ] || return 0
     # shellcheck disable=SC1091
     . "$session/env"
-    WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1 || true
+    "$ZAV_WINESERVER" -k >/dev/null 2>&1 || true
     if [ -f "$session/xvfb.pid" ]; then
         kill "$(cat "$session/xvfb.pid")" >/dev/null 2>&1 || true
         rm -f "$session/xvfb.pid"
@@ -21,13 +21,13 @@ stop_session() {
 
 case "$action" in
 start)
-    template="$3"
-    # shellcheck source=win32-host.sh
-    . "$here/win32-host.sh"
-    zav_require_win32_host
+    template="$3"; arch="$4"
+    # shellcheck source=wine-host.sh
+    . "$here/wine-host.sh"
+    zav_require_wine_host "$arch"
     stop_session
     mkdir -p "$session"
-    "$here/../../tools/wine-prefix.sh" copy "$template" "$session/prefix"
+    "$here/../../tools/wine-prefix.sh" copy "$template" "$session/prefix" "$arch"
     rm -rf "$session/home"; mkdir -p "$session/home"
     # Xvfb picks a free display number itself and reports it, so parallel runs never collide.
     rm -f "$session/display"
@@ -39,7 +39,10 @@ start)
     done
     display="$(tr -d '[:space:]' < "$session/display")"
     [ -n "$display" ] || { echo "Xvfb did not start" >&2; exit 1; }
+    zav_wine_use "$arch"
     cat > "$session/env" <<ENV
+export ZAV_WINE_ARCH=$arch WINEARCH=$arch
+export ZAV_WINE="$ZAV_WINE" ZAV_WINESERVER="$ZAV_WINESERVER" WINESERVER="$ZAV_WINESERVER"
 export DISPLAY=:$display
 export WINEPREFIX="$session/prefix"
 export HOME="$session/home"
@@ -48,13 +51,13 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 ENV
     # shellcheck disable=SC1091
     . "$session/env"
-    wineserver -p </dev/null >/dev/null 2>&1
+    "$ZAV_WINESERVER" -p </dev/null >/dev/null 2>&1
     # Under emulation Wine's unmanaged windows now and then die with an X BadWindow error
     # when they close; managed ones cost about 2 s a close but do not.
-    if zav_win32_emulated; then
-        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d Y /f </dev/null >/dev/null 2>&1 || true
+    if [ "$arch" = win32 ] && zav_wine_emulated; then
+        "$ZAV_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d Y /f </dev/null >/dev/null 2>&1 || true
     fi
-    wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+    "$ZAV_WINE" cmd /c exit </dev/null >/dev/null 2>&1 || true
     ;;
 stop)
     stop_session

@@ -1,5 +1,5 @@
-// UnzDll.dll as the setup uses it: loaded by name, driven through the raw
-// 148-byte command record, and unloaded again after every test.
+// UnzDll.dll as the setup uses it: loaded by name, driven through the command
+// record, and unloaded again after every test.
 #include "UnzDll.h"
 #include "support/Files.h"
 #include "unzip_zip_writer.h"
@@ -19,7 +19,6 @@ using namespace unztest;
 namespace {
 
 constexpr char kDllName[] = "UnzDll.dll";
-constexpr std::size_t kRecordSize = 148;
 // The DLL: UNZDLL_PATH if set, else the build folder's.
 std::string dllPath() {
     const char* chosen = std::getenv("UNZDLL_PATH");
@@ -32,30 +31,28 @@ Fn procAddress(HMODULE module, const char* name) {
     return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
 
-// The record exactly as the setup fills it, byte offset by byte offset.
+// The record exactly as the setup fills it: zero-filled, then these fields.
 class RawRecord {
 public:
     RawRecord(const char* archive, const char* target, std::uint32_t version) {
-        set32(0, 0x00010ABCu);  // a window handle the DLL must not use
-        set32(8, version);
-        set16(22, 1);
-        set32(44, 1);
-        set32(48, 1);
-        set32(56, 1);
-        set32(60, 1);
-        set32(68, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(archive)));
-        set32(108, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(target)));
-        set32(144, 7);
+        std::memset(&record_, 0, sizeof record_);
+        record_.ownerWindow = reinterpret_cast<HWND>(std::uintptr_t{0x00010ABC});  // the DLL must not use it
+        record_.callerVersion = version;
+        record_.neverPrompt = 1;
+        record_.recreateFolders = 1;
+        record_.overwriteExisting = 1;
+        record_.restoreTimes = 1;
+        record_.replaceReadOnly = 1;
+        record_.archivePath = archive;
+        record_.targetFolder = target;
+        record_.recordVersion = 7;
     }
-    void set32(std::size_t at, std::uint32_t v) { std::memcpy(bytes_ + at, &v, sizeof v); }
-    void set16(std::size_t at, std::uint16_t v) { std::memcpy(bytes_ + at, &v, sizeof v); }
-    const UnzipCommand* get() const { return reinterpret_cast<const UnzipCommand*>(bytes_); }
+    UnzipCommand& fields() { return record_; }
+    const UnzipCommand* get() const { return &record_; }
 
 private:
-    alignas(4) unsigned char bytes_[kRecordSize] = {};
+    UnzipCommand record_;
 };
-
-static_assert(sizeof(UnzipCommand) == kRecordSize, "record size");
 
 class UnzipDll : public ::testing::Test {
 protected:
@@ -216,7 +213,7 @@ TEST_F(UnzipDll, ReadOnlyFileKeptWhenNotAllowed) {
     Tree expectedAfter = before;
     expectedAfter["archive1.zip"] = ReadFile(archive);
     RawRecord record(archive.c_str(), target_.c_str(), getVersion_());
-    record.set32(60, 0);
+    record.fields().replaceReadOnly = 0;
     EXPECT_EQ(UNZ_E_COMMIT, exec_(record.get()));
     EXPECT_EQ(expectedAfter, ReadTree(root_));
     SetFileAttributesA((target_ + "\\product\\a.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -333,7 +330,7 @@ TEST_F(UnzipDll, RefusesBadRecords) {
     EXPECT_EQ(UNZ_E_RECORD, exec_(nullptr));
     {
         RawRecord r(archive.c_str(), target_.c_str(), getVersion_());
-        r.set32(144, 8);
+        r.fields().recordVersion = 8;
         EXPECT_EQ(UNZ_E_RECORD, exec_(r.get()));
     }
     {
@@ -344,12 +341,25 @@ TEST_F(UnzipDll, RefusesBadRecords) {
         RawRecord r(archive.c_str(), target_.c_str(), 0);  // unchecked
         EXPECT_EQ(UNZ_OK, exec_(r.get()));
     }
-    const std::pair<std::size_t, std::uint32_t> unsupported[] = {
-        {24, 1}, {28, 1}, {32, 1}, {36, 1}, {40, 1}, {44, 0}, {48, 0}, {52, 1}, {80, 1}, {92, 1}};
-    for (const auto& field : unsupported) {
+    const struct {
+        const char* name;
+        std::uint32_t UnzipCommand::*field;
+        std::uint32_t value;
+    } unsupported[] = {
+        {"testOnly", &UnzipCommand::testOnly, 1},
+        {"listOnly", &UnzipCommand::listOnly, 1},
+        {"convertLineEnds", &UnzipCommand::convertLineEnds, 1},
+        {"junkFolders", &UnzipCommand::junkFolders, 1},
+        {"freshenOnly", &UnzipCommand::freshenOnly, 1},
+        {"recreateFolders", &UnzipCommand::recreateFolders, 0},
+        {"overwriteExisting", &UnzipCommand::overwriteExisting, 0},
+        {"keepNewer", &UnzipCommand::keepNewer, 1},
+        {"includeCount", &UnzipCommand::includeCount, 1},
+        {"excludeCount", &UnzipCommand::excludeCount, 1}};
+    for (const auto& option : unsupported) {
         RawRecord r(archive.c_str(), target_.c_str(), getVersion_());
-        r.set32(field.first, field.second);
-        EXPECT_EQ(UNZ_E_OPTION, exec_(r.get())) << "offset " << field.first;
+        r.fields().*option.field = option.value;
+        EXPECT_EQ(UNZ_E_OPTION, exec_(r.get())) << option.name;
     }
     EXPECT_EQ(UNZ_E_PATH, run("", target_));
     EXPECT_EQ(UNZ_E_PATH, run(archive, ""));

@@ -1,8 +1,9 @@
 /*
  * UnzDll.dll: expands a ZIP archive into a folder, all or nothing.
  *
- * 32-bit Windows only. Load it with LoadLibraryA and look up the two
- * exports by name:
+ * Built for 32-bit Windows (the shipped library); an x86-64 twin of the same
+ * sources exists only to run the tests under 64-bit Wine. Load it with
+ * LoadLibraryA and look up the two exports by name:
  *
  *   uint32_t WINAPI GetUnzDllVersion(void);
  *   uint32_t WINAPI UnzDllExec(const UnzipCommand* record);
@@ -72,9 +73,13 @@ extern "C" {
 #endif
 
 /*
- * Command record, 148 bytes, 4-byte aligned: this is its one description,
- * for the DLL and for every caller (the setup fills it through these names
- * too). The caller zero-fills it and
+ * Command record: this is its one description, for the DLL and for every
+ * caller (the setup and the tests fill and read it through these names).
+ * On i686 it is 148 bytes, 4-byte aligned, every offset pinned below; the
+ * numbers in the field comments are those i686 offsets. On x86-64 the same
+ * fields come in the same order with their natural alignment, so the two
+ * pointers and the window handle take 8 bytes and move the fields after
+ * them. The caller zero-fills it and
  * sets the fields below; "set to" gives the value meaning "expand
  * everything, overwrite existing files, recreate folders". Fields marked
  * "must be" make UnzDllExec fail with UNZ_E_OPTION otherwise, rather than
@@ -129,7 +134,8 @@ uint32_t WINAPI UnzDllExec(const UnzipCommand* record);
 #define UNZ_STATIC_ASSERT(cond, text) _Static_assert(cond, text)
 #endif
 
-UNZ_STATIC_ASSERT(sizeof(void*) == 4, "UnzDll is a 32-bit library");
+#if defined(__i386__) || defined(_M_IX86)
+UNZ_STATIC_ASSERT(sizeof(void*) == 4, "the i686 layout has 4-byte pointers");
 UNZ_STATIC_ASSERT(sizeof(UnzipCommand) == 148, "command record must be 148 bytes");
 #define UNZ_AT(field, offset) \
     UNZ_STATIC_ASSERT(offsetof(UnzipCommand, field) == offset, #field " at " #offset)
@@ -161,6 +167,7 @@ UNZ_AT(targetFolder, 108);
 UNZ_AT(reserved112, 112);
 UNZ_AT(recordVersion, 144);
 #undef UNZ_AT
+#endif
 #undef UNZ_STATIC_ASSERT
 
 #endif /* UNZDLL_H */

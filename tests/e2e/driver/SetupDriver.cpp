@@ -90,9 +90,15 @@ bool ReadMessageBox(HWND box, MessageBoxInfo& info)
     return true;
 }
 
-// The process parameters' current directory, read as the 32-bit layout has it.
+// The process parameters' current directory, at the offsets of the driver's own architecture
+// (the setup it reads is built for the same one).
+#if defined(_WIN64)
+constexpr SIZE_T PebProcessParametersOffset = 0x20;
+constexpr SIZE_T ParametersCurrentDirectoryOffset = 0x38;
+#else
 constexpr SIZE_T PebProcessParametersOffset = 0x10;
 constexpr SIZE_T ParametersCurrentDirectoryOffset = 0x24;
+#endif
 
 struct BasicInformation {
     LONG exitStatus;

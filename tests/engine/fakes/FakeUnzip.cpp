@@ -1,6 +1,8 @@
 // Stand-ins for the unzip library, built three times with different export tables. They
 // expand nothing: each call appends what it was given to the file named by the
 // environment variable ZAV_FAKE_UNZIP_LOG, so a test sees whether and how it was called.
+#include "UnzDll.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -9,7 +11,6 @@
 namespace {
 
 constexpr std::uint32_t FakeVersion = 0x00C0FFEEu;
-constexpr DWORD RecordSize = 148;
 
 void AppendToLog(const void* data, DWORD size)
 {
@@ -38,16 +39,12 @@ extern "C" std::uint32_t WINAPI GetUnzDllVersion()
     return FakeVersion;
 }
 
-// Log entry: 'E', the record's 148 bytes, then the two strings it points to.
-extern "C" std::uint32_t WINAPI UnzDllExec(const unsigned char* record)
+// Log entry: 'E', the record's bytes, then the two strings it points to.
+extern "C" std::uint32_t WINAPI UnzDllExec(const UnzipCommand* record)
 {
     AppendToLog("E", 1);
-    AppendToLog(record, RecordSize);
-    const char* archive;
-    const char* folder;
-    std::memcpy(&archive, record + 68, sizeof archive);
-    std::memcpy(&folder, record + 108, sizeof folder);
-    AppendText(archive);
-    AppendText(folder);
+    AppendToLog(record, sizeof *record);
+    AppendText(record->archivePath);
+    AppendText(record->targetFolder);
     return 0;
 }

@@ -1,0 +1,186 @@
+#!/usr/bin/env python3
+"""Checks the shipped i686 files as files, without running them: what only they can show.
+
+    check_shipped.py BUILD_DIR
+
+setup.exe: PE32, i386, Windows GUI; only system DLLs imported; string 109, icon group 130
+(16 x 16 and 32 x 32 in 256 colours), accelerators 109 and the manifest (x86, Common
+Controls 6.0.0.0). UnzDll.dll: PE32, i386, a DLL; only system DLLs imported; exactly the two
+exports, undecorated. Prints one line per failed check; exits 1 when any failed.
+"""
+import os
+import struct
+import sys
+
+MACHINE_I386 = 0x014C
+MAGIC_PE32 = 0x010B
+SUBSYSTEM_GUI = 2
+FILE_DLL = 0x2000
+RT_ICON, RT_STRING, RT_GROUP_ICON, RT_ACCELERATOR, RT_MANIFEST = 3, 6, 14, 9, 24
+FALT, FVIRTKEY = 0x10, 0x01
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "shell32.dll",
+               "shlwapi.dll", "ole32.dll", "advapi32.dll", "msvcrt.dll"}
+
+failures = []
+
+
+def check(condition, what):
+    if not condition:
+        failures.append(what)
+    return condition
+
+
+class Image:
+    """A PE file read from disk: headers, sections and virtual-address reads."""
+
+    def __init__(self, path):
+        self.name = os.path.basename(path)
+        with open(path, "rb") as f:
+            self.data = f.read()
+        pe = struct.unpack_from("<I", self.data, 0x3C)[0]
+        check(self.data[pe:pe + 4] == b"PE\0\0", f"{self.name}: no PE signature")
+        (self.machine, sections, _, _, _, optional_size,
+         self.characteristics) = struct.unpack_from("<HHIIIHH", self.data, pe + 4)
+        optional = pe + 24
+        self.magic = struct.unpack_from("<H", self.data, optional)[0]
+        self.subsystem = struct.unpack_from("<H", self.data, optional + 68)[0]
+        # The data directories: at 96 in PE32, at 112 in PE32+ (64-bit fields before them).
+        first = optional + (96 if self.magic == MAGIC_PE32 else 112)
+        self.directories = [struct.unpack_from("<II", self.data, first + 8 * i) for i in range(16)]
+        self.sections = []
+        table = optional + optional_size
+        for i in range(sections):
+            _, vsize, va, raw_size, raw = struct.unpack_from("<8sIIII", self.data, table + 40 * i)
+            self.sections.append((va, max(vsize, raw_size), raw))
+
+    def offset(self, rva):
+        for va, size, raw in self.sections:
+            if va <= rva < va + size:
+                return raw + rva - va
+        raise ValueError(f"{self.name}: address {rva:#x} in no section")
+
+    def u16(self, rva):
+        return struct.unpack_from("<H", self.data, self.offset(rva))[0]
+
+    def u32(self, rva):
+        return struct.unpack_from("<I", self.data, self.offset(rva))[0]
+
+    def text(self, rva):
+        start = self.offset(rva)
+        return self.data[start:self.data.index(b"\0", start)].decode("ascii")
+
+    def bytes(self, rva, size):
+        start = self.offset(rva)
+        return self.data[start:start + size]
+
+    def imports(self):
+        rva, _ = self.directories[1]
+        names = []
+        while rva and self.u32(rva + 12):
+            names.append(self.text(self.u32(rva + 12)))
+            rva += 20
+        return names
+
+    def exports(self):
+        rva, _ = self.directories[0]
+        if not rva:
+            return []
+        count, names = self.u32(rva + 24), self.u32(rva + 32)
+        return [self.text(self.u32(names + 4 * i)) for i in range(count)]
+
+    def resource(self, kind, name):
+        """The data of resource KIND/NAME (integer ids), first language; None if missing."""
+        base, _ = self.directories[2]
+        if not base:
+            return None
+        entry = base
+        for wanted in (kind, name, None):
+            named, ids = self.u16(entry + 12), self.u16(entry + 14)
+            found = None
+            for i in range(named + ids):
+                ident, target = struct.unpack_from("<II", self.data, self.offset(entry + 16 + 8 * i))
+                if wanted is None or (not ident & 0x80000000 and ident == wanted):
+                    found = target
+                    break
+            if found is None:
+                return None
+            if not found & 0x80000000:
+                data_rva, size = self.u32(base + found), self.u32(base + found + 4)
+                return self.bytes(data_rva, size)
+            entry = base + (found & 0x7FFFFFFF)
+        return None
+
+
+def check_i386(image, dll):
+    check(image.machine == MACHINE_I386, f"{image.name}: machine {image.machine:#x}, not i386")
+    check(image.magic == MAGIC_PE32, f"{image.name}: optional header {image.magic:#x}, not PE32")
+    check(bool(image.characteristics & FILE_DLL) == dll, f"{image.name}: DLL flag is {not dll}")
+    imports = image.imports()
+    check(imports, f"{image.name}: imports nothing")
+    for name in imports:
+        check(name.lower() in SYSTEM_DLLS, f"{image.name}: imports {name}, not a system DLL")
+
+
+def check_setup(path):
+    image = Image(path)
+    check_i386(image, dll=False)
+    check(image.subsystem == SUBSYSTEM_GUI, f"setup.exe: subsystem {image.subsystem}, not GUI")
+
+    # String 109 is the 14th string (109 % 16 = 13) of block 7: counted UTF-16 strings.
+    block = image.resource(RT_STRING, 109 // 16 + 1)
+    strings = []
+    at = 0
+    while block is not None and at < len(block):
+        length = struct.unpack_from("<H", block, at)[0]
+        strings.append(block[at + 2:at + 2 + 2 * length].decode("utf-16-le"))
+        at += 2 + 2 * length
+    check(len(strings) > 109 % 16 and strings[109 % 16] == "INSTALL", "setup.exe: string 109 is not INSTALL")
+
+    group = image.resource(RT_GROUP_ICON, 130)
+    sizes = set()
+    if check(group is not None and len(group) >= 6, "setup.exe: no icon group 130"):
+        for i in range(struct.unpack_from("<H", group, 4)[0]):
+            width, height, _, _, _, bits, _, ident = struct.unpack_from("<BBBBHHIH", group, 6 + 14 * i)
+            icon = image.resource(RT_ICON, ident)
+            header_bits = struct.unpack_from("<H", icon, 14)[0] if icon and len(icon) >= 40 else None
+            check(bits == 8 and header_bits == 8, f"setup.exe: icon {width}x{height} is not 256 colours")
+            sizes.add((width, height))
+    check(sizes == {(16, 16), (32, 32)}, f"setup.exe: icon sizes {sorted(sizes)}, not 16 and 32")
+
+    table = image.resource(RT_ACCELERATOR, 109)
+    keys = set()
+    if check(table is not None, "setup.exe: no accelerator table 109"):
+        for at in range(0, len(table), 8):
+            flags, key, command = struct.unpack_from("<HHH", table, at)
+            if check(command == 104 and flags & FALT and not flags & FVIRTKEY,
+                     f"setup.exe: accelerator {key} is not Alt+character for 104"):
+                keys.add(chr(key))
+    check(keys == {"?", "/"}, f"setup.exe: accelerator keys {sorted(keys)}, not ? and /")
+
+    manifest = (image.resource(RT_MANIFEST, 1) or b"").decode("utf-8", "replace")
+    for wanted in ('name="Microsoft.Windows.Common-Controls"', 'version="6.0.0.0"',
+                   'processorArchitecture="X86"', 'publicKeyToken="6595b64144ccf1df"'):
+        check(wanted in manifest, f"setup.exe: the manifest lacks {wanted}")
+    check("amd64" not in manifest, "setup.exe: the manifest names amd64")
+
+
+def check_library(path):
+    image = Image(path)
+    check_i386(image, dll=True)
+    exports = image.exports()
+    check(sorted(exports) == ["GetUnzDllVersion", "UnzDllExec"],
+          f"UnzDll.dll: exports {exports}, not exactly the two undecorated names")
+
+
+def main():
+    build = sys.argv[1]
+    check_setup(os.path.join(build, "setup.exe"))
+    check_library(os.path.join(build, "UnzDll.dll"))
+    for failure in failures:
+        print(failure)
+    print(f"shipped files: {len(failures)} failed checks")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
