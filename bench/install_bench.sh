@@ -7,19 +7,18 @@
 #            setup uses: the floor under the install sequence
 # and prints the median of each and their ratios. Not a test: nothing is asserted.
 #   bench/install_bench.sh [RUNS]     (default 7)
-# Uses a Wine session of its own in build/windows/wine/bench (never ~/.wine).
+# Times the shipped i686 build where this host runs 32-bit Wine, else its x86-64 twin.
+# Uses a Wine session of its own in BUILD/wine/bench (never ~/.wine).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
 runs="${1:-7}"
 
-cmake --preset windows >/dev/null
-cmake --build --preset windows --target setup zavdriver >/dev/null
-
-build="$root/build/windows"
 # shellcheck source=bench/bench_lib.sh
 . bench/bench_lib.sh
-bench_require_32bit
+bench_choose install_bench
+cmake --preset "$ZAV_PRESET" >/dev/null
+cmake --build --preset "$ZAV_PRESET" --target setup zavdriver >/dev/null
 bench_session bench
 work="$prefix/drive_c/zavbench"
 
@@ -38,7 +37,7 @@ results="$session/results.txt"
 : > "$results"
 for i in $(seq 1 "$runs"); do
     clean
-    out="$(wine "$build/tests/zavdriver.exe" "$(winpath "$build/setup.exe")" \
+    out="$("$ZAV_WINE" "$build/tests/zavdriver.exe" "$(winpath "$build/setup.exe")" \
         "copy:C:\\zavbench\\source\\ZAV 1.00 beta 8>C:\\zavbench\\target" \
         start to-progress install close:Zav.exe 2>&1 | tr -d '\r')" || {
         echo "run $i failed:"; echo "$out"; exit 1; }

@@ -1,10 +1,13 @@
 ; The NSIS installer the peer benchmark measures ours against (makensis from Debian's nsis).
-;   makensis -DSOURCE=DIR -DOUTFILE=EXE [-DPRODUCT] peer.nsi
+;   makensis -DSOURCE=DIR -DOUTFILE=EXE [-DPRODUCT] [-DWIDE] peer.nsi
 ; PRODUCT: the product tree into "C:\Program Files\ZAV 1.00 beta 8" with the same seven
 ; shortcuts and four registry values as our setup, then Zav.exe started, as ours does by
 ; default. Without it: the tree alone into the folder given with /D=.
-; Always silent, zlib, for the current user only.
+; WIDE: for the amd64-unicode target (makensis "-XTarget amd64-unicode" -DWIDE), which has no
+; ANSI variant. Always silent, zlib, for the current user only.
+!ifndef WIDE
 Unicode false
+!endif
 SetCompressor zlib
 SilentInstall silent
 RequestExecutionLevel user

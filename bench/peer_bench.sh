@@ -2,7 +2,8 @@
 # Benchmark, not a test: our setup against an NSIS installer of the same product, in one run
 # under one Xvfb and one warm wineserver (winemenubuilder off), the cases interleaved round by
 # round. Prints sizes, medians, min-max and ratios for
-#   sizes    setup.exe, UnzDll.dll, zav.zip and the NSIS installers (zlib)
+#   sizes    the shipped i686 setup.exe, UnzDll.dll and zav.zip against NSIS's x86 installer
+#            of the same tree (zlib)
 #   install  ours from the click on "Install" to the end of setup.exe (all options on: seven
 #            shortcuts, the registry record, Zav.exe started) against the whole silent NSIS
 #            install of the same tree doing the same (bench/peer.nsi)
@@ -13,8 +14,10 @@
 # and then where the time of the install and of the start-up goes, step by step, from traced
 # rounds (Wine's relay trace of the calls setup.exe makes; not part of the timed rounds).
 # Every case is checked: trees equal, the seven links and four registry values present.
+# The timed build is the shipped i686 one where this host runs 32-bit Wine; elsewhere it is
+# the x86-64 twin, against NSIS installers built for amd64-unicode.
 #   bench/peer_bench.sh [ROUNDS] [SCALE_ROUNDS] [TRACED_ROUNDS]   (default 9, 5, 3)
-# Environment: PEER_BENCH_MB (default 100). Uses build/windows/wine/peer (never ~/.wine).
+# Environment: PEER_BENCH_MB (default 100). Uses BUILD/wine/peer (never ~/.wine).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
@@ -28,17 +31,22 @@ if ! command -v makensis >/dev/null; then
     echo "== installing nsis"
     apt-get install -y nsis >/dev/null
 fi
-for tool in python3 unzip wine makensis i686-w64-mingw32-g++-posix; do
+for tool in python3 unzip makensis; do
     command -v "$tool" >/dev/null || { echo "peer_bench: $tool missing" >&2; exit 1; }
 done
 
 # shellcheck source=bench/bench_lib.sh
 . bench/bench_lib.sh
+bench_choose peer_bench
 
 echo "== building"
 cmake --preset windows >/dev/null
-cmake --build --preset windows --target setup UnzDll zavdriver >/dev/null
-build="$root/build/windows"
+cmake --build --preset windows --target setup UnzDll >/dev/null
+shipped="$root/build/windows"
+cmake --preset "$ZAV_PRESET" >/dev/null
+cmake --build --preset "$ZAV_PRESET" --target setup UnzDll zavdriver >/dev/null
+nsis_target=()
+[ "$ZAV_WINE_ARCH" = win64 ] && nsis_target=("-XTarget amd64-unicode" -DWIDE)
 work="$build/peerbench"
 rm -rf "$work"; mkdir -p "$work"
 results="$work/results.txt"
@@ -50,25 +58,33 @@ bench_mingw "$work/unzip_driver.exe" -I"$root/unzip/dll" bench/unzip_driver.cpp
 
 driver="$build/tests/zavdriver.exe"
 setup_exe="$(winpath "$build/setup.exe")"
-timed() { wine "$work/timed_run.exe" "$@" | tr -d '\r'; }
-close_product() { wine "$driver" none close:Zav.exe >/dev/null 2>&1 || true; }
+# Through a file, not a pipe: a program the timed one starts (NSIS starts Zav.exe) inherits
+# the output and would hold a pipe open until it ends.
+timed() {
+    local code=0
+    "$ZAV_WINE" "$work/timed_run.exe" "$@" >"$work/timed.out" 2>&1 || code=$?
+    tr -d '\r' <"$work/timed.out"
+    return "$code"
+}
+close_product() { "$ZAV_WINE" "$driver" none close:Zav.exe >/dev/null 2>&1 || true; }
 record() { echo "$1 $2" >> "$results"; }
 
 echo "== product tree and NSIS installers"
 bench_product_tree "$work/source"
 tree="$work/source/$product"
-makensis -V1 -DPRODUCT -DSOURCE="$tree" -DOUTFILE="$work/nsis_product.exe" bench/peer.nsi
+makensis -V1 -DPRODUCT -DSOURCE="$tree" -DOUTFILE="$work/nsis_product_x86.exe" bench/peer.nsi
+makensis -V1 "${nsis_target[@]}" -DPRODUCT -DSOURCE="$tree" -DOUTFILE="$work/nsis_product.exe" bench/peer.nsi
 python3 bench/make_archive.py "$work/scale.zip" "$megabytes"
 mkdir -p "$work/scale_tree"
 python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' \
     "$work/scale.zip" "$work/scale_tree"
-makensis -V1 -DSOURCE="$work/scale_tree" -DOUTFILE="$work/nsis_scale.exe" bench/peer.nsi
+makensis -V1 "${nsis_target[@]}" -DSOURCE="$work/scale_tree" -DOUTFILE="$work/nsis_scale.exe" bench/peer.nsi
 
-sizes=("$build/setup.exe" "$build/UnzDll.dll" "$build/zav.zip" "$work/nsis_product.exe"
+sizes=("$shipped/setup.exe" "$shipped/UnzDll.dll" "$shipped/zav.zip" "$work/nsis_product_x86.exe"
     "$work/scale.zip" "$work/nsis_scale.exe")
 python3 - "${sizes[@]}" <<'PY'
 import os, sys
-print("\nSizes (bytes)")
+print("\nSizes (bytes): the shipped i686 files against NSIS's x86 installer")
 for path in sys.argv[1:]:
     print(f"  {os.path.basename(path):22}{os.path.getsize(path):>12,}")
 setup, dll, archive, nsis = (os.path.getsize(p) for p in sys.argv[1:5])
@@ -78,7 +94,6 @@ print(f"  setup.exe - 2 x (UnzDll.dll + zav.zip): {(setup - 2 * (dll + archive))
       " (goal <= 96 KiB)\n")
 PY
 
-bench_require_32bit
 bench_session peer
 
 # --- checks -------------------------------------------------------------------------------
@@ -96,7 +111,7 @@ check_install() {
     done
     [ "$(grep -c . <<<"$links")" = 7 ] || fail "$who: not seven links"
     local values
-    values="$(wine reg query "HKCU\\Software\\ZAV\\$product\\Directories" 2>/dev/null | tr -d '\r')"
+    values="$("$ZAV_WINE" reg query "HKCU\\Software\\ZAV\\$product\\Directories" 2>/dev/null | tr -d '\r')"
     grep -qE "Program Path +REG_SZ +C:\\\\Program Files\\\\$product\$" <<<"$values" ||
         fail "$who: no Program Path"
     grep -qE 'Prev Cfg +REG_SZ +no$' <<<"$values" || fail "$who: no Prev Cfg"
@@ -107,7 +122,7 @@ check_install() {
 # --- the product cases ----------------------------------------------------------------------
 ours_install() {
     local out
-    out="$(wine "$driver" "$setup_exe" start to-progress install close:Zav.exe 2>&1 | tr -d '\r')" ||
+    out="$("$ZAV_WINE" "$driver" "$setup_exe" start to-progress install close:Zav.exe 2>&1 | tr -d '\r')" ||
         fail "our install failed: $out"
     record startup_ours "$(awk '/^painted_ms /{print $2}' <<<"$out")"
     record install_ours "$(awk '/^exited_ms /{print $2}' <<<"$out")"
@@ -124,7 +139,7 @@ nsis_install() {
 }
 bare_start() {
     local out
-    out="$(wine "$driver" "$(winpath "$work/bare_window.exe")" start 2>&1 | tr -d '\r')" ||
+    out="$("$ZAV_WINE" "$driver" "$(winpath "$work/bare_window.exe")" start 2>&1 | tr -d '\r')" ||
         fail "bare window failed: $out"
     record startup_bare "$(awk '/^painted_ms /{print $2}' <<<"$out")"
 }
@@ -171,27 +186,27 @@ traced_calls="InitCommonControlsEx;RegisterClassExA;CreateWindowExA;RegOpenKeyEx
 traced_calls+=";ShowWindow;UpdateWindow;GetMessageA;EndPaint;InvalidateRect;CreateFileA"
 traced_calls+=";LoadLibraryA;LoadLibraryExA;FreeLibrary;SHFileOperationA;CoCreateInstance"
 traced_calls+=";CoInitialize;DeleteFileA;ShellExecuteA;SendMessageA;exit;_exit;_cexit;ExitProcess"
-wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /d "$traced_calls" /f >/dev/null
-wine reg add 'HKCU\Software\Wine\Debug' /v RelayFromInclude /d setup.exe /f >/dev/null
+"$ZAV_WINE" reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /d "$traced_calls" /f >/dev/null
+"$ZAV_WINE" reg add 'HKCU\Software\Wine\Debug' /v RelayFromInclude /d setup.exe /f >/dev/null
 mkdir -p "$work/traces"
 for round in $(seq 1 "$traced_rounds"); do
     bench_clean
-    WINEDEBUG=+pid,+timestamp,+relay,+loaddll wine "$driver" "$setup_exe" start \
+    WINEDEBUG=+pid,+timestamp,+relay,+loaddll "$ZAV_WINE" "$driver" "$setup_exe" start \
         2>"$work/traces/startup$round.txt" >/dev/null || fail "traced start failed"
     bench_clean
-    out="$(WINEDEBUG=+pid,+timestamp,+relay,+loaddll wine "$driver" "$setup_exe" start \
+    out="$(WINEDEBUG=+pid,+timestamp,+relay,+loaddll "$ZAV_WINE" "$driver" "$setup_exe" start \
         to-progress install close:Zav.exe 2>"$work/traces/install$round.txt" | tr -d '\r')" ||
         fail "traced install failed"
     record traced_install "$(awk '/^exited_ms /{print $2}' <<<"$out")"
     record traced_startup "$(awk '/^painted_ms /{print $2}' <<<"$out")"
 done
-wine reg delete 'HKCU\Software\Wine\Debug' /f >/dev/null 2>&1 || true
+"$ZAV_WINE" reg delete 'HKCU\Software\Wine\Debug' /f >/dev/null 2>&1 || true
 bench_clean
 
 # --- report -----------------------------------------------------------------------------------
 echo
 echo "Machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores;" \
-    "$(wine --version); $(date -u '+%Y-%m-%d %H:%M UTC')"
+    "$("$ZAV_WINE" --version) ($ZAV_WINE_ARCH: timed build/$ZAV_PRESET); $(date -u '+%Y-%m-%d %H:%M UTC')"
 python3 - "$results" "$rounds" "$scale_rounds" "$megabytes" <<'PY'
 import statistics, sys
 results, rounds, scale_rounds, megabytes = sys.argv[1:5]

@@ -18,7 +18,8 @@ LOADED = re.compile(r'trace:loaddll:\S+ Loaded L"([^"]+)"')
 
 # (kind, function names, text the arguments contain or None, label of the step that ends here).
 # Kinds: "Start" the first line of the process; "Call" and "Ret" the next such event; "Call<"
-# and "Ret<" the last such event before the next mark; "LastRet" the last one in the trace.
+# and "Ret<" the last such event before the next mark; "LastRet" the last one in the trace
+# (or the previous mark again where none follows it).
 STARTUP = [
     ("Start", None, None, None),
     ("Call", ("InitCommonControlsEx",), None, "process start: load setup.exe and its DLLs"),
@@ -55,7 +56,8 @@ INSTALL = [
 
 def events(path):
     """(ms, kind, function, arguments) of the setup process, in order, and its DLL count. The
-    relay is limited to calls from setup.exe, so the process of the first relayed call is it."""
+    setup process is the one that loads setup.exe: other processes (Wine's explorer.exe, whose
+    image sits at the same base address on x86-64) may pass the relay's module filter too."""
     lines = []
     setup_pid = None
     for raw in open(path, errors="replace"):
@@ -65,7 +67,8 @@ def events(path):
         ms = int(match.group(1)) * 1000 + int(match.group(2))
         pid, rest = match.group(3), match.group(4)
         lines.append((ms, pid, rest))
-        if setup_pid is None and RELAY.match(rest):
+        loaded = LOADED.search(rest)
+        if setup_pid is None and loaded and loaded.group(1).lower().endswith("\\\\setup.exe"):
             setup_pid = pid
     result = []
     dlls = 0
@@ -106,7 +109,8 @@ def steps(marks, path):
         elif kind == "LastRet":
             candidates = [i for i in range(position, len(found))
                           if found[i][1] == "Ret" and found[i][2] in names]
-            index = candidates[-1] if candidates else None
+            # None left: everything had painted before the loop began, a step of 0 ms.
+            index = candidates[-1] if candidates else position - 1 if position else None
         else:
             index = find(found, position, kind, names, argument)
         if pending is not None:

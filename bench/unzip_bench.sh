@@ -7,7 +7,8 @@
 #   bench/unzip_bench.sh [UnzDll.dll]
 #
 # Environment:
-#   UNZDLL           the DLL when no argument is given (default build/windows/UnzDll.dll)
+#   UNZDLL           the DLL when no argument is given (default: the shipped i686 build's
+#                    where this host runs 32-bit Wine, else the x86-64 twin's)
 #   UNZ_BENCH_DIR    work folder (default: a new folder under ${TMPDIR:-/tmp}, removed after)
 #   UNZ_BENCH_RUNS   runs per tool, best time kept (default 3)
 #   UNZ_BENCH_MB     uncompressed size in MB (default 100)
@@ -15,13 +16,16 @@
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
-dll="${1:-${UNZDLL:-$root/build/windows/UnzDll.dll}}"
+# shellcheck source=bench/bench_lib.sh
+. "$root/bench/bench_lib.sh"
+bench_choose unzip_bench
+dll="${1:-${UNZDLL:-$build/UnzDll.dll}}"
 runs="${UNZ_BENCH_RUNS:-3}"
 megabytes="${UNZ_BENCH_MB:-100}"
 
 [ -f "$dll" ] || { echo "unzip_bench: no DLL at $dll (build it or pass its path)" >&2; exit 1; }
 dll="$(cd "$(dirname "$dll")" && pwd)/$(basename "$dll")"
-for tool in python3 unzip wine i686-w64-mingw32-g++-posix; do
+for tool in python3 unzip; do
     command -v "$tool" >/dev/null || { echo "unzip_bench: $tool missing" >&2; exit 1; }
 done
 
@@ -43,7 +47,7 @@ mkdir -p "$HOME"
 
 started_server=0
 finish() {
-    if [ "$started_server" = 1 ]; then wineserver -k >/dev/null 2>&1 || true; fi
+    if [ "$started_server" = 1 ]; then "$ZAV_WINESERVER" -k >/dev/null 2>&1 || true; fi
     if [ "$cleanup_work" = 1 ]; then rm -rf "$work"; fi
 }
 trap finish EXIT
@@ -57,16 +61,13 @@ ls -l "$work/bench.zip" | awk '{printf "archive: %.1f MB\n", $5 / 1e6}'
 bytes="$(python3 -c "import zipfile,sys; print(sum(i.file_size for i in zipfile.ZipFile(sys.argv[1]).infolist()))" "$work/bench.zip")"
 
 echo "== building driver"
-# shellcheck source=bench/bench_lib.sh
-. "$root/bench/bench_lib.sh"
-bench_require_32bit
 bench_mingw "$work/unzip_driver.exe" -I"$root/unzip/dll" "$root/bench/unzip_driver.cpp"
 
 echo "== preparing Wine"
 mkdir -p "$WINEPREFIX"
-wine cmd /c exit >/dev/null 2>&1 || true  # creates the prefix on first use
+"$ZAV_WINE" cmd /c exit >/dev/null 2>&1 || true  # creates the prefix on first use
 # Keep one wineserver for all runs; stop it at the end only if we started it.
-if wineserver -p >/dev/null 2>&1; then started_server=1; fi
+if "$ZAV_WINESERVER" -p >/dev/null 2>&1; then started_server=1; fi
 
 winpath() { echo "Z:${1//\//\\}"; }
 
@@ -77,7 +78,7 @@ for run in $(seq 1 "$runs"); do
     sync
 
     t0="$(now)"
-    line="$(wine "$work/unzip_driver.exe" "$(winpath "$dll")" "$(winpath "$work/bench.zip")" \
+    line="$("$ZAV_WINE" "$work/unzip_driver.exe" "$(winpath "$dll")" "$(winpath "$work/bench.zip")" \
         "$(winpath "$work/out-dll")" | tr -d '\r')"
     t1="$(now)"
     case "$line" in code=0\ *) ;; *) echo "UnzDll failed: $line" >&2; exit 1 ;; esac
