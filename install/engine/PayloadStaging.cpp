@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>
 
+#include "engine/ProfileFolder.h"
 #include "shell/Owners.h"
 #include "shell/SetupState.h"
 #include "shell/Text.h"
@@ -48,11 +49,7 @@ bool IsInStagingFolder(const char* path)
 int StagePayload()
 {
     // Without the Templates folder the paths would point at the current directory.
-    HRESULT found = SHGetFolderPathA(g_setup.mainWindow, CSIDL_TEMPLATES, nullptr, 0, g_setup.stagingDir);
-    if (FAILED(found)) {
-        g_setup.stagingDir[0] = '\0';
-        return 1;
-    }
+    if (!FindProfileFolder(CSIDL_TEMPLATES, g_setup.stagingDir)) return 1;
     if (!BuildStagingPath(g_setup.unzipLibraryPath, LibraryFileName)) return 1;
     if (!BuildStagingPath(g_setup.archivePath, ArchiveFileName)) return 1;
 
