@@ -187,13 +187,18 @@ void RecordInstallation()
     WriteInstallRecord(g_setup.programDir);
 }
 
+// Removes what this attempt staged and expanded, whether it succeeded or not; a file that
+// staging could not write belongs to someone else and stays.
 void RemoveStagedFiles()
 {
-    DeleteFileA(g_setup.archivePath);
-    DeleteFileA(g_setup.unzipLibraryPath);
+    if (g_setup.archiveStaged) DeleteFileA(g_setup.archivePath);
+    if (g_setup.libraryStaged) DeleteFileA(g_setup.unzipLibraryPath);
     char expanded[MAX_PATH];
-    if (JoinPath(expanded, g_setup.stagingDir, ProductVersionName))
+    if (g_setup.productExpanded && JoinPath(expanded, g_setup.stagingDir, ProductVersionName))
         RunFileOperation(FO_DELETE, expanded, nullptr, nullptr, QuietFlags);
+    g_setup.archiveStaged = false;
+    g_setup.libraryStaged = false;
+    g_setup.productExpanded = false;
 }
 
 // Merges the user settings of the previous version chosen on the welcome page into the
@@ -233,6 +238,7 @@ const char* InstallProduct(HDC pageDC)
     if (StagePayload() != 0) return StagingFailedText;
 
     AdvanceProgress(pageDC, ExtractingIncrement, ExtractingText);
+    g_setup.productExpanded = true;  // even a failed expansion may leave part of the folder
     if (ExtractArchive(g_setup.archivePath, g_setup.stagingDir) != 0 || !ProductExpanded())
         return ExpansionFailedText;
 
@@ -288,6 +294,7 @@ int RunInstallSequence()
         failure = InstallProduct(pageDC.Get());
     }
     if (failure) {
+        RemoveStagedFiles();
         // Back to the page as it was before the attempt, so that "Install" can be pressed again,
         // and say why: otherwise the page looks as if nothing had been tried.
         ResetProgressDisplay();

@@ -48,13 +48,17 @@ bool IsInStagingFolder(const char* path)
 
 int StagePayload()
 {
+    g_setup.libraryStaged = false;
+    g_setup.archiveStaged = false;
     // Without the Templates folder the paths would point at the current directory.
     if (!FindProfileFolder(CSIDL_TEMPLATES, g_setup.stagingDir)) return 1;
     if (!BuildStagingPath(g_setup.unzipLibraryPath, LibraryFileName)) return 1;
     if (!BuildStagingPath(g_setup.archivePath, ArchiveFileName)) return 1;
 
     if (WriteEmbeddedImage(g_setup.unzipLibraryPath, LibraryImage) != 0) return 1;
+    g_setup.libraryStaged = true;
     if (WriteEmbeddedImage(g_setup.archivePath, ArchiveImage) != 0) return 1;
+    g_setup.archiveStaged = true;
     return 0;
 }
 
