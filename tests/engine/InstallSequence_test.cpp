@@ -503,3 +503,44 @@ TEST_F(InstallSequenceTest, AReinstallKeepsTheUsersSettingsAndReplacesTheRest)
     EXPECT_EQ(ReadTree(programDir_), expected);
     ExpectSetupEnded();
 }
+
+TEST_F(InstallSequenceTest, SettingsThatDoNotAllArriveAreToldAndTheProductStays)
+{
+    if (!SmallDisksMounted()) GTEST_SKIP() << "the small disks are not mounted";
+    // More settings than the disk holds beside the product: the copy runs out of room part-way.
+    const std::string previous = MakeTempFolder("previous");
+    Tree settings = {{"UserSettings", TreeFolderMark}};
+    for (int i = 0; i < 31; ++i)
+        settings["UserSettings\\settings" + std::to_string(i) + ".ini"] = std::string(65536, 'a' + i % 26);
+    WriteTree(previous, settings);
+    RecordVersion("ZAV 0.99", true, previous.c_str());
+    const std::string disk = SmallDiskPath("enough");
+    const std::string programDir = disk + "\\ZAV 1.00 beta 8";
+    Wizard wizard;
+    EnterWizardFromMaintenance();
+    SendMessageA(g_setup.previousConfigList, LB_SETCURSEL, 1, 0);
+    SendCommand(g_setup.pageWindows[WelcomePageIndex], PreviousConfigListId, g_setup.previousConfigList);
+    Prepare(/*shortcuts*/ false, /*run*/ true, /*readme*/ true);
+    text::Copy(g_setup.installBaseDir, disk.c_str());
+    MessageBoxAnswerer answerer(IDOK);
+    ImportPatch shellExecute("shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(&RecordingShellExecute));
+    DialogWatcher closer([](HWND dialog) { PostMessageA(dialog, WM_CLOSE, 0, 0); });
+
+    EXPECT_EQ(RunInstallSequence(), 0);
+
+    ASSERT_EQ(answerer.Calls().size(), 1u);
+    const MessageBoxCall& box = answerer.Calls()[0];
+    EXPECT_EQ(box.owner, wizard.Main());
+    EXPECT_NE(box.text.find("\n" + previous + "\\UserSettings\n"), std::string::npos) << box.text;
+    EXPECT_EQ(box.caption, "Setup warning");
+    EXPECT_EQ(box.style, static_cast<UINT>(MB_OK | MB_ICONWARNING));
+    EXPECT_TRUE(opens.empty()) << "nothing is started on settings that did not arrive";
+    // The product stays installed and recorded.
+    EXPECT_EQ(ReadFile(programDir + "\\Zav.exe"), ReadFile(BuildPath("product\\Zav.exe")));
+    std::string value;
+    EXPECT_TRUE(ReadString(DirectoriesKey, "Program Path", value));
+    EXPECT_EQ(value, programDir);
+    ExpectSetupEnded();
+    RemoveTree(programDir);
+    RemoveTree(previous);
+}
