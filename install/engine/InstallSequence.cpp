@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cstddef>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -45,6 +46,16 @@ constexpr char ExpansionFailedText[] =
 constexpr char CopyFailedText[] =
     "ZAV could not be copied completely into the install directory.\n\n"
     "Please close ZAV if it runs, or select another directory.";
+
+// Settings of the previous version that did not all arrive: the product is installed, but
+// the user must know where the settings still are.
+constexpr char WarningCaption[] = "Setup warning";
+constexpr UINT WarningStyle = MB_OK | MB_ICONWARNING;
+constexpr char SettingsNotCarriedFormat[] =
+    "ZAV was installed, but the settings of the previous version could not be copied completely "
+    "from\n\n%s\\%s\n\nPlease copy them from there yourself.";
+// The format with two paths of the platform's length.
+constexpr std::size_t SettingsNotCarriedCapacity = sizeof SettingsNotCarriedFormat + 2 * MAX_PATH;
 
 // Files are compared in pieces of this size.
 constexpr DWORD CompareChunkBytes = 32768;
@@ -187,24 +198,44 @@ void RecordInstallation()
     WriteInstallRecord(g_setup.programDir);
 }
 
+// Removes what this attempt staged and expanded, whether it succeeded or not; a file that
+// staging could not write belongs to someone else and stays.
 void RemoveStagedFiles()
 {
-    DeleteFileA(g_setup.archivePath);
-    DeleteFileA(g_setup.unzipLibraryPath);
+    if (g_setup.archiveStaged) DeleteFileA(g_setup.archivePath);
+    if (g_setup.libraryStaged) DeleteFileA(g_setup.unzipLibraryPath);
     char expanded[MAX_PATH];
-    if (JoinPath(expanded, g_setup.stagingDir, ProductVersionName))
+    if (g_setup.productExpanded && JoinPath(expanded, g_setup.stagingDir, ProductVersionName))
         RunFileOperation(FO_DELETE, expanded, nullptr, nullptr, QuietFlags);
+    g_setup.archiveStaged = false;
+    g_setup.libraryStaged = false;
+    g_setup.productExpanded = false;
 }
 
 // Merges the user settings of the previous version chosen on the welcome page into the
-// new program folder, over the ones the archive brought.
-void CarryUserSettingsOver()
+// new program folder, over the ones the archive brought. False when there were settings to
+// carry over and they did not all arrive.
+bool CarryUserSettingsOver()
 {
-    if (!NamesPreviousConfiguration(g_setup.selectedVersionName, sizeof g_setup.selectedVersionName)) return;
-    if (ReadPreviousProgramPath(g_setup.selectedVersionName) != 0) return;
+    if (!NamesPreviousConfiguration(g_setup.selectedVersionName, sizeof g_setup.selectedVersionName)) return true;
+    if (ReadPreviousProgramPath(g_setup.selectedVersionName) != 0) return true;
     char from[MAX_PATH];
-    if (JoinPath(from, g_setup.previousProgramDir, UserSettingsFolderName))
-        RunFileOperation(FO_COPY, from, g_setup.programDir, nullptr, QuietFlags);
+    char to[MAX_PATH];
+    if (!JoinPath(from, g_setup.previousProgramDir, UserSettingsFolderName) ||
+        !JoinPath(to, g_setup.programDir, UserSettingsFolderName))
+        return false;
+    // A previous version that kept no settings has nothing to carry over.
+    if (!IsFolder(GetFileAttributesA(from))) return true;
+    RunFileOperation(FO_COPY, from, g_setup.programDir, nullptr, QuietFlags);
+    // As with the product: a copy that ran out of room may still be reported as a success.
+    return CopiedWhole(from, to);
+}
+
+void ReportSettingsNotCarried()
+{
+    char message[SettingsNotCarriedCapacity];
+    text::Format(message, SettingsNotCarriedFormat, g_setup.previousProgramDir, UserSettingsFolderName);
+    MessageBoxA(g_setup.mainWindow, message, WarningCaption, WarningStyle);
 }
 
 // Whether the unzip library left every file of the archive, at its size, in the staging
@@ -222,7 +253,7 @@ bool ProductExpanded()
     return true;
 }
 
-// Everything from staging to the settings carry-over, drawing the progress on pageDC.
+// Everything from staging to the last progress step, drawing the progress on pageDC.
 // Null when installed; otherwise what to tell the user. What was written so far stays.
 const char* InstallProduct(HDC pageDC)
 {
@@ -233,6 +264,7 @@ const char* InstallProduct(HDC pageDC)
     if (StagePayload() != 0) return StagingFailedText;
 
     AdvanceProgress(pageDC, ExtractingIncrement, ExtractingText);
+    g_setup.productExpanded = true;  // even a failed expansion may leave part of the folder
     if (ExtractArchive(g_setup.archivePath, g_setup.stagingDir) != 0 || !ProductExpanded())
         return ExpansionFailedText;
 
@@ -245,7 +277,6 @@ const char* InstallProduct(HDC pageDC)
     RemoveStagedFiles();
 
     AdvanceProgress(pageDC, FinishedIncrement, FinishedText);
-    CarryUserSettingsOver();
     return nullptr;
 }
 
@@ -288,6 +319,7 @@ int RunInstallSequence()
         failure = InstallProduct(pageDC.Get());
     }
     if (failure) {
+        RemoveStagedFiles();
         // Back to the page as it was before the attempt, so that "Install" can be pressed again,
         // and say why: otherwise the page looks as if nothing had been tried.
         ResetProgressDisplay();
@@ -295,7 +327,12 @@ int RunInstallSequence()
         return 1;
     }
 
-    Finish();
+    // The product stays installed either way; with settings that did not all arrive, neither
+    // success is reported nor the product started on them.
+    if (CarryUserSettingsOver())
+        Finish();
+    else
+        ReportSettingsNotCarried();
     SendMessageA(g_setup.mainWindow, WM_DESTROY, 0, 0);
     return 0;
 }

@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>
 
+#include "engine/ProfileFolder.h"
 #include "shell/Owners.h"
 #include "shell/SetupState.h"
 #include "shell/Text.h"
@@ -47,17 +48,17 @@ bool IsInStagingFolder(const char* path)
 
 int StagePayload()
 {
+    g_setup.libraryStaged = false;
+    g_setup.archiveStaged = false;
     // Without the Templates folder the paths would point at the current directory.
-    HRESULT found = SHGetFolderPathA(g_setup.mainWindow, CSIDL_TEMPLATES, nullptr, 0, g_setup.stagingDir);
-    if (FAILED(found)) {
-        g_setup.stagingDir[0] = '\0';
-        return 1;
-    }
+    if (!FindProfileFolder(CSIDL_TEMPLATES, g_setup.stagingDir)) return 1;
     if (!BuildStagingPath(g_setup.unzipLibraryPath, LibraryFileName)) return 1;
     if (!BuildStagingPath(g_setup.archivePath, ArchiveFileName)) return 1;
 
     if (WriteEmbeddedImage(g_setup.unzipLibraryPath, LibraryImage) != 0) return 1;
+    g_setup.libraryStaged = true;
     if (WriteEmbeddedImage(g_setup.archivePath, ArchiveImage) != 0) return 1;
+    g_setup.archiveStaged = true;
     return 0;
 }
 

@@ -5,8 +5,10 @@
 #include "payload/Payload.h"
 
 // Fills stagingDir, unzipLibraryPath and archivePath and writes both images, library first.
+// The Templates folder is created when it is missing.
 // 0 when both files stand complete on disk; 1 when the Templates folder cannot be named,
 // a path does not fit, a buffer cannot be allocated or a file cannot be written whole.
+// libraryStaged and archiveStaged tell which of the two files it wrote.
 int StagePayload();
 
 // Writes one image to one file, replacing an existing file. 0 when the file holds exactly

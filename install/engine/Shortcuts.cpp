@@ -3,6 +3,7 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include "engine/ProfileFolder.h"
 #include "shell/Owners.h"
 #include "shell/SetupState.h"
 #include "shell/Text.h"
@@ -29,15 +30,10 @@ constexpr GroupShortcut GroupShortcuts[] = {
 // IPersistFile::Save takes the path in a buffer of the platform's path size.
 constexpr int WideLinkCapacity = MAX_PATH;
 
-void AskForFolder(int csidl)
-{
-    // The result is not tested: a folder the shell cannot name leaves folderPath as it was.
-    SHGetFolderPathA(g_setup.mainWindow, csidl, nullptr, SHGFP_TYPE_CURRENT, g_setup.folderPath);
-}
-
 void MakeSingleProgramShortcut(int csidl)
 {
-    AskForFolder(csidl);
+    // Without its folder the link is skipped: never written relative to where we run.
+    if (!FindProfileFolder(csidl, g_setup.folderPath)) return;
     // A cut link path would name another file: skip this link instead.
     if (!FormatLinkPath(g_setup.linkPath, g_setup.folderPath, ProductVersionName))
         return;
@@ -95,12 +91,13 @@ void MakeStartMenuShortcut()
 
 void MakeProgramGroup()
 {
-    AskForFolder(CSIDL_PROGRAMS);
+    if (!FindProfileFolder(CSIDL_PROGRAMS, g_setup.folderPath)) return;
+    // The product started at the end inherits this directory.
     SetCurrentDirectoryA(g_setup.folderPath);
-    // Relative to the Programs folder just made current; an existing group is simply used.
-    CreateDirectoryA(ProductVersionName, nullptr);
     char group[sizeof g_setup.linkPath];
     if (!FormatGroupPath(group, g_setup.folderPath, ProductVersionName)) return;
+    // By its full path, so that it can never land elsewhere; an existing group is simply used.
+    CreateDirectoryA(group, nullptr);
     for (const GroupShortcut& shortcut : GroupShortcuts) {
         if (!FormatLinkPath(g_setup.linkPath, group, shortcut.caption)) continue;
         MakeProgramShortcut(shortcut.target);

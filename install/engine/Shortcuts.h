@@ -33,8 +33,11 @@ HRESULT CreateShortcut(const char* target, const char* linkFile, const char* des
 HRESULT MakeProgramShortcut(const char* targetFileName);
 
 // The three shortcut steps of an installation; each makes its links unconditionally, the
-// caller decides from the user's choices. A link whose path does not fit is skipped.
+// caller decides from the user's choices. A missing Desktop, Start menu or Programs folder is
+// created; the links of a folder that the shell can neither name nor make are skipped, as is
+// a link whose path does not fit.
 void MakeDesktopShortcut();
 void MakeStartMenuShortcut();
-// Also makes the Programs folder the process's current directory, for the rest of the run.
+// Also makes the Programs folder the process's current directory, for the rest of the run
+// (not when the group is skipped for want of that folder).
 void MakeProgramGroup();

@@ -1,11 +1,13 @@
 #include "pages/DestinationPage.h"
 
 #include <shlobj.h>
+#include <shlwapi.h>
 
 #include "display/FolderPicker.h"
 #include "display/SizeText.h"
 #include "engine/InstallSequence.h"
 #include "engine/PayloadStaging.h"
+#include "registry/Registry.h"
 #include "shell/Controls.h"
 #include "shell/MainWindow.h"
 #include "shell/Owners.h"
@@ -73,6 +75,34 @@ void MeasureFreeSpace()
     text::Copy(g_setup.freeSpaceText, FormatSize(g_setup.freeSpace));
 }
 
+// The folder that holds this version's recorded program folder, when the update can go in
+// place there: the recorded path is full and plain, names an existing folder of the product's
+// own name (the installation always goes into installBaseDir\ProductVersionName), and the
+// folder above it would itself be accepted by Change.
+bool InstalledCopyBase(char (&base)[MAX_PATH])
+{
+    char recorded[RegistryTextCapacity];
+    if (!g_setup.thisVersionInstalled || ReadThisVersionProgramPath(recorded) != 0) return false;
+    PathRemoveBackslashA(recorded);
+    // A relative or dotted path would be resolved against the current directory.
+    char full[MAX_PATH];
+    DWORD length = GetFullPathNameA(recorded, MAX_PATH, full, nullptr);
+    if (length == 0 || length >= MAX_PATH || lstrcmpiA(full, recorded) != 0) return false;
+    DWORD attributes = GetFileAttributesA(recorded);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    if (lstrcmpiA(PathFindFileNameA(recorded), ProductVersionName) != 0) return false;
+    if (!PathRemoveFileSpecA(recorded) || !text::Copy(base, recorded)) return false;
+    return ProgramTreeFits(base) && !IsInStagingFolder(base);
+}
+
+// An installed copy of this version is updated where it stands; anything else goes into
+// Program Files.
+void FindDefaultDestination(HWND page)
+{
+    if (InstalledCopyBase(g_setup.installBaseDir)) return;
+    SHGetFolderPathA(page, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, g_setup.installBaseDir);
+}
+
 LRESULT OnCreate(HWND page)
 {
     g_setup.destinationEdit =
@@ -83,7 +113,7 @@ LRESULT OnCreate(HWND page)
     g_setup.changeButton = CreateControl(page, "button", ChangeCaption, WS_CHILD | WS_VISIBLE, ChangeX,
                                          ChangeY, ChangeWidth, ChangeHeight, ChangeButtonId);
 
-    SHGetFolderPathA(page, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, g_setup.installBaseDir);
+    FindDefaultDestination(page);
     SendMessageA(g_setup.destinationEdit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(g_setup.installBaseDir));
 
     text::Copy(g_setup.neededSpaceText, FormatSize(g_setup.neededSpace));

@@ -273,6 +273,11 @@ int ReadInstalledProgramPath()
     return 0;
 }
 
+int ReadThisVersionProgramPath(RegistryText& path)
+{
+    return ReadProgramPath(ProductVersionName, path);
+}
+
 int DeleteVersionKey()
 {
     // The name must also fit a version key path, as every other operation on it requires.

@@ -35,5 +35,7 @@ int CreateDirectoriesKey();
 int WriteInstallRecord(const char* programPath);
 int ReadPreviousProgramPath(const char* versionName);
 int ReadInstalledProgramPath();              // of selectedVersionName, into programDir
+// The "Program Path" recorded for this setup's own version; 0 success, 1 failure.
+int ReadThisVersionProgramPath(char (&path)[RegistryTextCapacity]);
 int DeleteVersionKey();                      // of selectedVersionName
 int DeleteProductKey();

@@ -81,6 +81,12 @@ struct SetupState {
     char folderPath[PathCapacity];
     char linkPath[512];
 
+    // What the current installation attempt has put into stagingDir: the clean-up removes
+    // only these, never what another program (or another setup) keeps there.
+    bool libraryStaged;
+    bool archiveStaged;
+    bool productExpanded;
+
     // Space figures.
     double neededSpace;
     double freeSpace;

@@ -392,6 +392,9 @@ TEST_F(InstallSequenceTest, FailedStepsLeaveTheWizardReadyAndASecondInstallCompl
         // The shell may explain a failed copy in a dialog of its own; a user closes it.
         DialogWatcher closer([](HWND dialog) { PostMessageA(dialog, WM_CLOSE, 0, 0); });
         Prepare(false, true, false);
+        // The user's own template, which no clean-up may touch.
+        const std::string usersTemplate = Templates("zavtest-letter.dot");
+        WriteFile(usersTemplate, "the user's");
 
         {
             // The cause of the failure, removed again when the block ends.
@@ -399,6 +402,8 @@ TEST_F(InstallSequenceTest, FailedStepsLeaveTheWizardReadyAndASecondInstallCompl
             std::unique_ptr<ImportPatch> library;
             std::string name = c.name;
             if (name == "staging") {
+                // Another setup at work: its library is loaded, its product expanded.
+                WriteTree(Templates("ZAV 1.00 beta 8"), {{"readme.txt", "theirs"}});
                 heldLibrary = CreateFileA(Templates("UnzDll.dll").c_str(), GENERIC_READ, 0, nullptr,
                                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
                 ASSERT_NE(heldLibrary, INVALID_HANDLE_VALUE);
@@ -437,9 +442,11 @@ TEST_F(InstallSequenceTest, FailedStepsLeaveTheWizardReadyAndASecondInstallCompl
                 for (int again = 0; again < 3; ++again) EXPECT_EQ(RunInstallSequence(), 1);
                 EXPECT_EQ(LiveGdiObjects(), live);
             }
-            if (name == "expansion") {
-                EXPECT_TRUE(FileExists(Templates("zav.zip"))) << "staged files stay";
-            }
+            // What the attempt staged is gone; what it could not write was never its own.
+            EXPECT_FALSE(PathExists(Templates("zav.zip")));
+            EXPECT_EQ(PathExists(Templates("UnzDll.dll")), name == "staging");
+            EXPECT_EQ(PathExists(Templates("ZAV 1.00 beta 8")), name == "staging");
+            EXPECT_EQ(ReadFile(usersTemplate), "the user's");
             if (heldLibrary != INVALID_HANDLE_VALUE) CloseHandle(heldLibrary);
             if (name == "unwritable destination") text::Copy(g_setup.installBaseDir, base_.c_str());  // chosen anew
         }
@@ -449,6 +456,8 @@ TEST_F(InstallSequenceTest, FailedStepsLeaveTheWizardReadyAndASecondInstallCompl
         EXPECT_EQ(ReadTree(programDir_), ExpectedProductTree());
         EXPECT_EQ(opens.size(), 1u);
         ExpectSetupEnded();
+        EXPECT_EQ(ReadFile(usersTemplate), "the user's");
+        DeleteFileA(usersTemplate.c_str());
     }
 }
 
@@ -493,4 +502,45 @@ TEST_F(InstallSequenceTest, AReinstallKeepsTheUsersSettingsAndReplacesTheRest)
     for (const auto& entry : users) expected[entry.first] = entry.second;
     EXPECT_EQ(ReadTree(programDir_), expected);
     ExpectSetupEnded();
+}
+
+TEST_F(InstallSequenceTest, SettingsThatDoNotAllArriveAreToldAndTheProductStays)
+{
+    if (!SmallDisksMounted()) GTEST_SKIP() << "the small disks are not mounted";
+    // More settings than the disk holds beside the product: the copy runs out of room part-way.
+    const std::string previous = MakeTempFolder("previous");
+    Tree settings = {{"UserSettings", TreeFolderMark}};
+    for (int i = 0; i < 31; ++i)
+        settings["UserSettings\\settings" + std::to_string(i) + ".ini"] = std::string(65536, 'a' + i % 26);
+    WriteTree(previous, settings);
+    RecordVersion("ZAV 0.99", true, previous.c_str());
+    const std::string disk = SmallDiskPath("enough");
+    const std::string programDir = disk + "\\ZAV 1.00 beta 8";
+    Wizard wizard;
+    EnterWizardFromMaintenance();
+    SendMessageA(g_setup.previousConfigList, LB_SETCURSEL, 1, 0);
+    SendCommand(g_setup.pageWindows[WelcomePageIndex], PreviousConfigListId, g_setup.previousConfigList);
+    Prepare(/*shortcuts*/ false, /*run*/ true, /*readme*/ true);
+    text::Copy(g_setup.installBaseDir, disk.c_str());
+    MessageBoxAnswerer answerer(IDOK);
+    ImportPatch shellExecute("shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(&RecordingShellExecute));
+    DialogWatcher closer([](HWND dialog) { PostMessageA(dialog, WM_CLOSE, 0, 0); });
+
+    EXPECT_EQ(RunInstallSequence(), 0);
+
+    ASSERT_EQ(answerer.Calls().size(), 1u);
+    const MessageBoxCall& box = answerer.Calls()[0];
+    EXPECT_EQ(box.owner, wizard.Main());
+    EXPECT_NE(box.text.find("\n" + previous + "\\UserSettings\n"), std::string::npos) << box.text;
+    EXPECT_EQ(box.caption, "Setup warning");
+    EXPECT_EQ(box.style, static_cast<UINT>(MB_OK | MB_ICONWARNING));
+    EXPECT_TRUE(opens.empty()) << "nothing is started on settings that did not arrive";
+    // The product stays installed and recorded.
+    EXPECT_EQ(ReadFile(programDir + "\\Zav.exe"), ReadFile(BuildPath("product\\Zav.exe")));
+    std::string value;
+    EXPECT_TRUE(ReadString(DirectoriesKey, "Program Path", value));
+    EXPECT_EQ(value, programDir);
+    ExpectSetupEnded();
+    RemoveTree(programDir);
+    RemoveTree(previous);
 }

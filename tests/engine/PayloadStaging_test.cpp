@@ -190,3 +190,20 @@ TEST_F(PayloadStagingTest, StagingFailsWhenAStagedFileCannotBeWritten)
         EXPECT_FALSE(FileExists(archive_));
     }
 }
+
+TEST_F(PayloadStagingTest, AMissingTemplatesFolderIsCreatedAndStagedInto)
+{
+    const std::string root = MakeTempFolder("profile");
+    const std::string missing = root + "\\Profile\\Templates";
+    {
+        RedirectedShellFolder templates("Templates", missing);
+        ASSERT_FALSE(DirectoryExists(missing));
+
+        EXPECT_EQ(StagePayload(), 0);
+
+        EXPECT_EQ(std::string(g_setup.stagingDir), missing);
+        EXPECT_EQ(ReadFile(missing + "\\UnzDll.dll"), ReadFile(BuildPath("UnzDll.dll")));
+        EXPECT_EQ(ReadFile(missing + "\\zav.zip"), ReadFile(BuildPath("zav.zip")));
+    }
+    RemoveTree(root);
+}

@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -146,4 +147,52 @@ TEST_F(ShortcutsTest, LinkPathsBeyondThePlatformLimitAreNeverSaved)
         DeleteFileW(longForm.c_str());
     }
     RemoveTree(folder.substr(0, folder.rfind('\\')));
+}
+
+TEST_F(ShortcutsTest, AMissingFolderIsCreatedAndOneThatCannotBeMadeGetsNoLinks)
+{
+    struct Case {
+        const char* name;
+        void (*step)();
+        const char* shellFolder;  // its value among the user's shell folders
+        const ExpectedLink* begin;
+        const ExpectedLink* end;
+    };
+    const Case cases[] = {
+        {"desktop", MakeDesktopShortcut, "Desktop", DesktopLinks, StartMenuLinks},
+        {"start menu", MakeStartMenuShortcut, "Start Menu", StartMenuLinks, GroupLinks},
+        {"group", MakeProgramGroup, "Programs", GroupLinks, std::end(ProductLinks)},
+    };
+    // Where the setup was started: nothing may appear here or at the root of its drive.
+    const std::string start = MakeTempFolder("started-in");
+    const std::string rootLink = start.substr(0, 3) + "ZAV 1.00 beta 8.lnk";
+    for (const Case& c : cases) {
+        for (bool makeable : {true, false}) {
+            SCOPED_TRACE(std::string(c.name) + (makeable ? ", missing" : ", cannot be made"));
+            const std::string root = MakeTempFolder("profile");
+            {
+                StandInShellFolders folders(root + "\\Profile");
+                RemoveTree(folders.desktop);
+                RemoveTree(folders.startMenu);
+                // Below a file, no folder can be made.
+                WriteFile(root + "\\file", "in the way");
+                std::unique_ptr<RedirectedShellFolder> redirect;
+                if (!makeable) redirect = std::make_unique<RedirectedShellFolder>(c.shellFolder, root + "\\file\\x");
+                Wizard wizard;
+                UseProgramDir();
+                SetCurrentDirectoryA(start.c_str());
+
+                c.step();
+
+                if (makeable) ExpectLinks(c.begin, c.end);
+                EXPECT_FALSE(PathExists(root + "\\file\\x"));
+                EXPECT_TRUE(ReadTree(start).empty());
+                EXPECT_FALSE(FileExists(rootLink));
+                SetCurrentDirectoryA(savedDirectory_.c_str());
+            }
+            DeleteFileA(rootLink.c_str());
+            RemoveTree(root);
+        }
+    }
+    RemoveTree(start);
 }

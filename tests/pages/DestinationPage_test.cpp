@@ -152,6 +152,48 @@ TEST_F(DestinationPageTest, EachOptionTogglesItsFlagAndCheckMarkAndBack)
     }
 }
 
+// --- The default destination ----------------------------------------------------------------
+
+class DefaultDestinationTest : public ProductKeyTest {};
+
+TEST_F(DefaultDestinationTest, AnInstalledCopyOfThisVersionIsUpdatedWhereItStands)
+{
+    const std::string programFiles = SpecialFolder(CSIDL_PROGRAM_FILES);
+    const std::string apps = MakeTempFolder("apps");
+    const std::string installed = apps + "\\ZAV 1.00 beta 8";
+    WriteTree(installed, {{"UserSettings", TreeFolderMark}, {"Zav.exe", "installed"}});
+    CreateDirectoryA((apps + "\\zav").c_str(), nullptr);
+    const std::string saved = CurrentDirectory();
+    SetCurrentDirectoryA(apps.c_str());  // where a relative path would resolve
+
+    const struct {
+        const char* name;
+        const char* version;       // the recorded version
+        std::string programPath;   // empty: none recorded
+        std::string expectedBase;
+    } cases[] = {
+        {"this version", "ZAV 1.00 beta 8", installed, apps},
+        {"with a trailing backslash", "ZAV 1.00 beta 8", installed + "\\", apps},
+        {"its folder gone", "ZAV 1.00 beta 8", apps + "\\gone\\ZAV 1.00 beta 8", programFiles},
+        {"a folder of another name", "ZAV 1.00 beta 8", apps + "\\zav", programFiles},
+        {"a relative path", "ZAV 1.00 beta 8", "ZAV 1.00 beta 8", programFiles},
+        {"no path recorded", "ZAV 1.00 beta 8", "", programFiles},
+        {"only another version", "ZAV 1.00 beta 7", installed, programFiles},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ResetProductKey();
+        RecordVersion(c.version, true, c.programPath.empty() ? nullptr : c.programPath.c_str());
+        Wizard wizard;
+
+        EXPECT_EQ(std::string(g_setup.installBaseDir), c.expectedBase);
+        EXPECT_EQ(WindowText(g_setup.destinationEdit), c.expectedBase);
+        EXPECT_EQ(WindowText(g_setup.installDirEdit), c.expectedBase);
+    }
+    SetCurrentDirectoryA(saved.c_str());
+    RemoveTree(apps);
+}
+
 // --- The Change loop ------------------------------------------------------------------------
 
 enum class Browse { EnoughDisk, ShortDisk, MyComputer, Cancel };

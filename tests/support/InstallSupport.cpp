@@ -121,6 +121,35 @@ constexpr const char UserShellFoldersKey[] =
 
 } // namespace
 
+RedirectedShellFolder::RedirectedShellFolder(const char* valueName, const std::string& path)
+    : valueName_(valueName)
+{
+    HKEY key = nullptr;
+    RegCreateKeyExA(HKEY_CURRENT_USER, UserShellFoldersKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                    nullptr);
+    char data[1024];
+    DWORD size = sizeof data;
+    if (RegQueryValueExA(key, valueName_, nullptr, &type_, reinterpret_cast<BYTE*>(data), &size) == ERROR_SUCCESS) {
+        present_ = true;
+        data_.assign(data, size);
+    }
+    RegSetValueExA(key, valueName_, 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                   static_cast<DWORD>(path.size() + 1));
+    RegCloseKey(key);
+}
+
+RedirectedShellFolder::~RedirectedShellFolder()
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, UserShellFoldersKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+    if (present_)
+        RegSetValueExA(key, valueName_, 0, type_, reinterpret_cast<const BYTE*>(data_.data()),
+                       static_cast<DWORD>(data_.size()));
+    else
+        RegDeleteValueA(key, valueName_);
+    RegCloseKey(key);
+}
+
 StandInShellFolders::StandInShellFolders(const std::string& root)
     : desktop(root + "\\Desktop"), startMenu(root + "\\Start Menu"), programs(startMenu + "\\Programs"),
       pictures(root + "\\Media\\Pictures")
@@ -129,40 +158,16 @@ StandInShellFolders::StandInShellFolders(const std::string& root)
     CreateDirectoryA((root + "\\Media").c_str(), nullptr);
     const std::pair<const char*, const std::string*> redirects[] = {
         {"Desktop", &desktop}, {"Start Menu", &startMenu}, {"Programs", &programs}, {"My Pictures", &pictures}};
-    HKEY key = nullptr;
-    RegCreateKeyExA(HKEY_CURRENT_USER, UserShellFoldersKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                    nullptr);
     for (const auto& redirect : redirects) {
         CreateDirectoryA(redirect.second->c_str(), nullptr);
-        Saved saved{redirect.first, 0, std::string(), false};
-        char data[1024];
-        DWORD size = sizeof data;
-        if (RegQueryValueExA(key, redirect.first, nullptr, &saved.type, reinterpret_cast<BYTE*>(data),
-                             &size) == ERROR_SUCCESS) {
-            saved.present = true;
-            saved.data.assign(data, size);
-        }
-        saved_.push_back(saved);
-        RegSetValueExA(key, redirect.first, 0, REG_EXPAND_SZ,
-                       reinterpret_cast<const BYTE*>(redirect.second->c_str()),
-                       static_cast<DWORD>(redirect.second->size() + 1));
+        redirects_.push_back(std::make_unique<RedirectedShellFolder>(redirect.first, *redirect.second));
     }
-    RegCloseKey(key);
 }
 
+// The redirects put the settings back in reverse order.
 StandInShellFolders::~StandInShellFolders()
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, UserShellFoldersKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-        return;
-    for (const Saved& saved : saved_) {
-        if (saved.present)
-            RegSetValueExA(key, saved.value, 0, saved.type, reinterpret_cast<const BYTE*>(saved.data.data()),
-                           static_cast<DWORD>(saved.data.size()));
-        else
-            RegDeleteValueA(key, saved.value);
-    }
-    RegCloseKey(key);
+    while (!redirects_.empty()) redirects_.pop_back();
 }
 
 StandInInstallations::StandInInstallations()

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,23 @@ void RemoveStagedLeftovers();
 // staged files and the program folder under Program Files.
 void RemoveInstallationLeftovers();
 
+// While alive, SHGetFolderPathA reports the current user's folder of that name in the shell's
+// "User Shell Folders" key ("Desktop", "Templates", ...) as `path`, which need not exist.
+// Puts the setting back as it was.
+class RedirectedShellFolder {
+public:
+    RedirectedShellFolder(const char* valueName, const std::string& path);
+    ~RedirectedShellFolder();
+    RedirectedShellFolder(const RedirectedShellFolder&) = delete;
+    RedirectedShellFolder& operator=(const RedirectedShellFolder&) = delete;
+
+private:
+    const char* valueName_;
+    DWORD type_ = 0;
+    std::string data_;
+    bool present_ = false;
+};
+
 // While alive, the current user's Desktop, Start menu, Programs and Pictures folders (as
 // SHGetFolderPathA reports them) are stand-ins created inside `root`, so that tests can make
 // and delete shortcuts without touching the prefix's own folders. Restores the settings.
@@ -71,13 +89,7 @@ public:
     std::string pictures;
 
 private:
-    struct Saved {
-        const char* value;
-        DWORD type;
-        std::string data;
-        bool present;
-    };
-    std::vector<Saved> saved_;
+    std::vector<std::unique_ptr<RedirectedShellFolder>> redirects_;
 };
 
 // A throwaway tree with stand-in shell folders and recorded stand-in installations in it.
