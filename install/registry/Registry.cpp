@@ -273,6 +273,14 @@ int ReadInstalledProgramPath()
     return 0;
 }
 
+bool IsInstalledProgramPathRecorded()
+{
+    RegKey directories = OpenVersionKey(DirectoriesKeyFormat, g_setup.selectedVersionName);
+    if (!directories) return false;
+    return RegQueryValueExA(directories.Get(), ProgramPathValue, nullptr, nullptr, nullptr, nullptr) ==
+           ERROR_SUCCESS;
+}
+
 int DeleteVersionKey()
 {
     // The name must also fit a version key path, as every other operation on it requires.

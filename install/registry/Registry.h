@@ -35,5 +35,8 @@ int CreateDirectoriesKey();
 int WriteInstallRecord(const char* programPath);
 int ReadPreviousProgramPath(const char* versionName);
 int ReadInstalledProgramPath();              // of selectedVersionName, into programDir
+// Whether the record of selectedVersionName holds a "Program Path" at all, readable or not: a
+// path that is there but cannot be read whole still names a folder that exists.
+bool IsInstalledProgramPathRecorded();
 int DeleteVersionKey();                      // of selectedVersionName
 int DeleteProductKey();

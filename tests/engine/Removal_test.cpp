@@ -85,7 +85,7 @@ public:
     bool Remove(const std::string& name)
     {
         text::Copy(g_setup.selectedVersionName, name.c_str());
-        return RemoveInstalledVersion();
+        return RemoveInstalledVersion() == RemovalResult::Removed;
     }
 
     StandInInstallations stand;
