@@ -8,6 +8,7 @@
 
 #include "engine/Shortcuts.h"
 #include "registry/Registry.h"
+#include "shell/FolderIdentity.h"
 #include "shell/Owners.h"
 #include "shell/SetupState.h"
 #include "shell/Text.h"
@@ -114,9 +115,55 @@ bool SpecialFolder(int csidl, char (&folder)[MAX_PATH])
     return SUCCEEDED(result) && folder[0] != '\0';
 }
 
+// A folder about to be deleted, by spelling and, when it exists, by identity: another drive
+// letter, a share or a link can name a protected folder in a spelling no comparison of text
+// would catch. The protected folders share most of the folders above them, and each look at a
+// folder opens it, so each is compared once: a walk up stops at a folder already compared,
+// whose own folders above were compared with it.
+struct Candidate {
+    static constexpr int ComparedCapacity = 128;  // beyond it, folders are simply compared again
+
+    const char* resolved;
+    FolderIdentity identity;
+    bool identified;
+    int comparedCount;
+    char compared[ComparedCapacity][MAX_PATH];
+};
+
+bool AlreadyCompared(Candidate& candidate, const char* folder)
+{
+    for (int i = 0; i < candidate.comparedCount; ++i)
+        if (CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, candidate.compared[i], -1, folder, -1) == CSTR_EQUAL)
+            return true;
+    if (candidate.comparedCount < Candidate::ComparedCapacity)
+        text::Copy(candidate.compared[candidate.comparedCount++], folder);
+    return false;
+}
+
+// Whether the candidate is the folder, or one of the folders above it, by identity.
+bool IsFolderOrAbove(Candidate& candidate, const char* folder)
+{
+    char current[MAX_PATH];
+    DWORD length = GetFullPathNameA(folder, MAX_PATH, current, nullptr);
+    if (length == 0 || length >= MAX_PATH) return false;
+    do {
+        if (AlreadyCompared(candidate, current)) return false;
+        FolderIdentity identity;
+        if (IdentifyFolder(current, identity) && SameFolder(identity, candidate.identity)) return true;
+    } while (ToFolderAbove(current));
+    return false;
+}
+
+// Deleting the candidate would delete the folder: it is that folder or one above it.
+bool WouldDelete(Candidate& candidate, const char* folder, const char* resolvedFolder)
+{
+    if (IsSameOrAbove(candidate.resolved, resolvedFolder)) return true;
+    return candidate.identified && IsFolderOrAbove(candidate, folder);
+}
+
 // The folders that only the newer known-folder list names (Downloads, Saved Games, Links and
 // the like), enumerated from the platform. Without the list, none are added.
-bool TouchesKnownFolder(const char* resolved)
+bool TouchesKnownFolder(Candidate& candidate)
 {
     // Balanced here, so the check holds whether or not the caller's thread has COM.
     struct Com {
@@ -143,29 +190,40 @@ bool TouchesKnownFolder(const char* resolved)
         bool named = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, folder, MAX_PATH, nullptr,
                                          &defaulted) > 0 && !defaulted;
         CoTaskMemFree(wide);
-        touches = named && ResolveFolder(folder, protectedFolder) && IsSameOrAbove(resolved, protectedFolder);
+        touches = named && ResolveFolder(folder, protectedFolder) && WouldDelete(candidate, folder, protectedFolder);
     }
     CoTaskMemFree(ids);
     return touches;
 }
 
+// Nothing of ours lives inside the system's own folder, whatever the spelling.
+bool InsideSystemFolder(const Candidate& candidate, const char* windows, const char* resolvedWindows)
+{
+    if (IsSameOrAbove(resolvedWindows, candidate.resolved)) return true;
+    FolderIdentity system;
+    return IdentifyFolder(windows, system) && LiesWithin(candidate.resolved, system);
+}
+
 bool TouchesProtectedFolder(const char* resolved)
 {
+    static Candidate candidate;  // too large for the stack; one removal runs at a time
+    candidate.resolved = resolved;
+    candidate.comparedCount = 0;
+    candidate.identified = IdentifyFolder(resolved, candidate.identity);
     char folder[MAX_PATH];
     char protectedFolder[MAX_PATH];
     for (int id = 0; id < FolderIdLimit; ++id) {
         // A folder not made yet is still the platform's: deleting its parent is no safer.
         if (!SpecialFolder(id | CSIDL_FLAG_DONT_VERIFY, folder) || !ResolveFolder(folder, protectedFolder))
             continue;
-        if (IsSameOrAbove(resolved, protectedFolder)) return true;
-        // Nothing of ours lives inside the system's own folder.
-        if (id == CSIDL_WINDOWS && IsSameOrAbove(protectedFolder, resolved)) return true;
+        if (WouldDelete(candidate, folder, protectedFolder)) return true;
+        if (id == CSIDL_WINDOWS && InsideSystemFolder(candidate, folder, protectedFolder)) return true;
     }
     DWORD length = GetTempPathA(MAX_PATH, folder);
     if (length > 0 && length < MAX_PATH && ResolveFolder(folder, protectedFolder) &&
-        IsSameOrAbove(resolved, protectedFolder))
+        WouldDelete(candidate, folder, protectedFolder))
         return true;
-    return TouchesKnownFolder(resolved);
+    return TouchesKnownFolder(candidate);
 }
 
 // Everything one removal deletes, worked out and checked before anything is touched; an

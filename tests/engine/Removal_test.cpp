@@ -20,32 +20,6 @@ namespace {
 
 // Wine reports a Unix symbolic link to a folder as a reparse point, and its own
 // CreateSymbolicLinkA makes nothing; so under Wine the link is made from the Unix side.
-bool RunUnixCommand(std::vector<std::string> args)
-{
-    using Spawn = LONG(__cdecl*)(char* const* argv, int wait);
-    auto spawn = reinterpret_cast<Spawn>(
-        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "__wine_unix_spawnvp")));
-    if (!spawn) return false;
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(&arg[0]);
-    argv.push_back(nullptr);
-    return spawn(argv.data(), 1) == 0;
-}
-
-std::string UnixPath(const std::string& path)
-{
-    using ToUnix = char*(__cdecl*)(const wchar_t* dosName);
-    auto toUnix = reinterpret_cast<ToUnix>(
-        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-    wchar_t wide[MAX_PATH];
-    if (!toUnix || !MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH)) return std::string();
-    char* unixName = toUnix(wide);
-    if (!unixName) return std::string();
-    std::string result = unixName;
-    HeapFree(GetProcessHeap(), 0, unixName);
-    return result;
-}
-
 bool IsLink(const std::string& path)
 {
     DWORD attributes = GetFileAttributesA(path.c_str());
@@ -320,7 +294,16 @@ TEST(RemovalSafety, SystemAndUserFoldersAreNeverDeletedWhole)
     GetTempPathA(MAX_PATH, temp);
     ASSERT_FALSE(windows.empty() || programFiles.empty() || profile.empty());
 
+    // The same folders under other names: through the Unix root, and through a drive letter
+    // mapped onto the profile, as subst makes one.
+    const std::string pictures = folder(CSIDL_MYPICTURES), documents = folder(CSIDL_PERSONAL);
+    ASSERT_TRUE(DirectoryExists(pictures) && DirectoryExists(documents));
+    MappedDrive profileDrive(profile);
+    ASSERT_FALSE(profileDrive.Root().empty());
+    ASSERT_FALSE(ThroughUnixRoot(pictures).empty());
+
     const std::string unsafe[] = {
+        ThroughUnixRoot(pictures), profileDrive.Root() + documents.substr(profile.size() + 1),
         windows.substr(0, 3), windows.substr(0, 2), windows, windows + "\\Fonts", programFiles, upper,
         programFiles + "\\", programFiles + "\\ZAV\\..", programFiles + "\\..", profile,
         profile.substr(0, profile.rfind('\\')),  // the folder of all profiles
