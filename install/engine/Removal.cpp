@@ -206,7 +206,7 @@ bool InsideSystemFolder(const Candidate& candidate, const char* windows, const c
 
 bool TouchesProtectedFolder(const char* resolved)
 {
-    static Candidate candidate;  // too large for the stack; one removal runs at a time
+    static Candidate candidate;  // kept off the stack (33 KB); one removal runs at a time
     candidate.resolved = resolved;
     candidate.comparedCount = 0;
     candidate.identified = IdentifyFolder(resolved, candidate.identity);

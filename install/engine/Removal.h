@@ -18,6 +18,7 @@ enum class RemovalResult {
 RemovalResult RemoveInstalledVersion();
 
 // Whether a folder may be deleted whole: a full local or network path below its root that
-// is none of the system's or the user's own folders and contains none of them. On success
+// is none of the system's or the user's own folders and contains none of them, under any
+// spelling (folders are compared by identity too). On success
 // `resolved` holds the full path to delete.
 bool IsSafeFolderToDelete(const char* path, char (&resolved)[MAX_PATH]);
