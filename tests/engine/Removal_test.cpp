@@ -44,6 +44,14 @@ void DropLink(const std::string& link)
     if (!RunUnixCommand({"rm", "-f", UnixPath(link)}) && !RemoveDirectoryA(link.c_str())) DeleteFileA(link.c_str());
 }
 
+// The names in a tree, without their contents: a program's bytes make a poor message.
+std::vector<std::string> Names(const Tree& tree)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : tree) names.push_back(entry.first);
+    return names;
+}
+
 class RemovalTest : public ::testing::Test {
 public:
     void SetUp() override
@@ -185,29 +193,54 @@ TEST_F(RemovalTest, EmptyAndExpandableRecordedPathsAreRemoved)
 
 TEST_F(RemovalTest, SomethingInUseKeepsTheRecordUntilALaterAttempt)
 {
-    // A file held open without FILE_SHARE_DELETE, as a running program holds it. A held
-    // program folder stops the removal at once; a held shortcut only after the group step.
+    // A file held open without FILE_SHARE_DELETE, as a running program holds it, or the product
+    // itself running from the folder. A program folder in use stops the removal before any of
+    // it is deleted; a held shortcut only after the group step.
     struct Case {
         const char* label;
         std::string (*held)(RemovalTest& t);
+        bool run;  // started as a program rather than held open
         int left;
     };
     const Case cases[] = {
-        {"program folder", [](RemovalTest& t) { return t.Dir("ZAV 1.00 beta 5") + "\\UserSettings\\settings.ini"; }, 5},
-        {"desktop shortcut", [](RemovalTest& t) { return t.stand.DesktopLink("ZAV 1.00 beta 5"); }, 2},
+        {"program folder", [](RemovalTest& t) { return t.Dir("ZAV 1.00 beta 5") + "\\UserSettings\\settings.ini"; }, false, 5},
+        {"running program", [](RemovalTest& t) { return t.Dir("ZAV 1.00 beta 5") + "\\Zav.exe"; }, true, 5},
+        {"desktop shortcut", [](RemovalTest& t) { return t.stand.DesktopLink("ZAV 1.00 beta 5"); }, false, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         Install("ZAV 1.00 beta 5");
-        HANDLE held = CreateFileA(c.held(*this).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
-        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        const std::string held = c.held(*this);
+        HANDLE holder = INVALID_HANDLE_VALUE;
+        if (c.run) {
+            ASSERT_TRUE(CopyFileA(BuildPath("product\\Zav.exe").c_str(), held.c_str(), FALSE));
+            STARTUPINFOA startup{};
+            startup.cb = sizeof startup;
+            PROCESS_INFORMATION process{};
+            std::string command = "\"" + held + "\"";
+            ASSERT_TRUE(CreateProcessA(held.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                       &startup, &process));
+            CloseHandle(process.hThread);
+            WaitForInputIdle(process.hProcess, 10000);
+            holder = process.hProcess;
+        } else {
+            holder = CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+            ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+        }
+        const Tree before = ReadTree(Dir("ZAV 1.00 beta 5"));
         EXPECT_FALSE(Remove("ZAV 1.00 beta 5"));
         EXPECT_EQ(Left("ZAV 1.00 beta 5"), c.left);
+        if (c.left == 5) {
+            EXPECT_EQ(Names(ReadTree(Dir("ZAV 1.00 beta 5"))), Names(before));  // not half deleted
+        }
         EXPECT_TRUE(KeyExists("Software\\ZAV\\ZAV 1.00 beta 5\\Directories"));
-        EXPECT_TRUE(FileExists(c.held(*this)));
+        EXPECT_TRUE(FileExists(held));
 
-        CloseHandle(held);
+        if (c.run) {
+            TerminateProcess(holder, 0);
+            WaitForSingleObject(holder, 10000);
+        }
+        CloseHandle(holder);
         EXPECT_TRUE(Remove("ZAV 1.00 beta 5"));
         EXPECT_EQ(Left("ZAV 1.00 beta 5"), 0);
     }
