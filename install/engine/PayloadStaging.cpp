@@ -8,6 +8,7 @@
 #include <new>
 
 #include "engine/ProfileFolder.h"
+#include "shell/FolderIdentity.h"
 #include "shell/Owners.h"
 #include "shell/SetupState.h"
 #include "shell/Text.h"
@@ -40,10 +41,14 @@ bool IsInStagingFolder(const char* path)
     // The staging folder as a prefix that ends at a folder boundary of path.
     PathRemoveBackslashA(staging);
     const int length = lstrlenA(staging);
-    if (length == 0 || lstrlenA(path) < length) return false;
-    if (CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, path, length, staging, length) != CSTR_EQUAL)
-        return false;
-    return path[length] == '\0' || path[length] == '\\';
+    if (length == 0) return false;
+    if (lstrlenA(path) >= length &&
+        CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, path, length, staging, length) == CSTR_EQUAL &&
+        (path[length] == '\0' || path[length] == '\\'))
+        return true;
+    // Or the staging folder under another name: a drive letter mapped onto it, a share, a link.
+    FolderIdentity stagingFolder;
+    return IdentifyFolder(staging, stagingFolder) && LiesWithin(path, stagingFolder);
 }
 
 int StagePayload()

@@ -8,6 +8,7 @@
 
 #include "engine/Shortcuts.h"
 #include "registry/Registry.h"
+#include "shell/FolderIdentity.h"
 #include "shell/Owners.h"
 #include "shell/SetupState.h"
 #include "shell/Text.h"
@@ -114,9 +115,55 @@ bool SpecialFolder(int csidl, char (&folder)[MAX_PATH])
     return SUCCEEDED(result) && folder[0] != '\0';
 }
 
+// A folder about to be deleted, by spelling and, when it exists, by identity: another drive
+// letter, a share or a link can name a protected folder in a spelling no comparison of text
+// would catch. The protected folders share most of the folders above them, and each look at a
+// folder opens it, so each is compared once: a walk up stops at a folder already compared,
+// whose own folders above were compared with it.
+struct Candidate {
+    static constexpr int ComparedCapacity = 128;  // beyond it, folders are simply compared again
+
+    const char* resolved;
+    FolderIdentity identity;
+    bool identified;
+    int comparedCount;
+    char compared[ComparedCapacity][MAX_PATH];
+};
+
+bool AlreadyCompared(Candidate& candidate, const char* folder)
+{
+    for (int i = 0; i < candidate.comparedCount; ++i)
+        if (CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, candidate.compared[i], -1, folder, -1) == CSTR_EQUAL)
+            return true;
+    if (candidate.comparedCount < Candidate::ComparedCapacity)
+        text::Copy(candidate.compared[candidate.comparedCount++], folder);
+    return false;
+}
+
+// Whether the candidate is the folder, or one of the folders above it, by identity.
+bool IsFolderOrAbove(Candidate& candidate, const char* folder)
+{
+    char current[MAX_PATH];
+    DWORD length = GetFullPathNameA(folder, MAX_PATH, current, nullptr);
+    if (length == 0 || length >= MAX_PATH) return false;
+    do {
+        if (AlreadyCompared(candidate, current)) return false;
+        FolderIdentity identity;
+        if (IdentifyFolder(current, identity) && SameFolder(identity, candidate.identity)) return true;
+    } while (ToFolderAbove(current));
+    return false;
+}
+
+// Deleting the candidate would delete the folder: it is that folder or one above it.
+bool WouldDelete(Candidate& candidate, const char* folder, const char* resolvedFolder)
+{
+    if (IsSameOrAbove(candidate.resolved, resolvedFolder)) return true;
+    return candidate.identified && IsFolderOrAbove(candidate, folder);
+}
+
 // The folders that only the newer known-folder list names (Downloads, Saved Games, Links and
 // the like), enumerated from the platform. Without the list, none are added.
-bool TouchesKnownFolder(const char* resolved)
+bool TouchesKnownFolder(Candidate& candidate)
 {
     // Balanced here, so the check holds whether or not the caller's thread has COM.
     struct Com {
@@ -143,29 +190,40 @@ bool TouchesKnownFolder(const char* resolved)
         bool named = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, folder, MAX_PATH, nullptr,
                                          &defaulted) > 0 && !defaulted;
         CoTaskMemFree(wide);
-        touches = named && ResolveFolder(folder, protectedFolder) && IsSameOrAbove(resolved, protectedFolder);
+        touches = named && ResolveFolder(folder, protectedFolder) && WouldDelete(candidate, folder, protectedFolder);
     }
     CoTaskMemFree(ids);
     return touches;
 }
 
+// Nothing of ours lives inside the system's own folder, whatever the spelling.
+bool InsideSystemFolder(const Candidate& candidate, const char* windows, const char* resolvedWindows)
+{
+    if (IsSameOrAbove(resolvedWindows, candidate.resolved)) return true;
+    FolderIdentity system;
+    return IdentifyFolder(windows, system) && LiesWithin(candidate.resolved, system);
+}
+
 bool TouchesProtectedFolder(const char* resolved)
 {
+    static Candidate candidate;  // kept off the stack (33 KB); one removal runs at a time
+    candidate.resolved = resolved;
+    candidate.comparedCount = 0;
+    candidate.identified = IdentifyFolder(resolved, candidate.identity);
     char folder[MAX_PATH];
     char protectedFolder[MAX_PATH];
     for (int id = 0; id < FolderIdLimit; ++id) {
         // A folder not made yet is still the platform's: deleting its parent is no safer.
         if (!SpecialFolder(id | CSIDL_FLAG_DONT_VERIFY, folder) || !ResolveFolder(folder, protectedFolder))
             continue;
-        if (IsSameOrAbove(resolved, protectedFolder)) return true;
-        // Nothing of ours lives inside the system's own folder.
-        if (id == CSIDL_WINDOWS && IsSameOrAbove(protectedFolder, resolved)) return true;
+        if (WouldDelete(candidate, folder, protectedFolder)) return true;
+        if (id == CSIDL_WINDOWS && InsideSystemFolder(candidate, folder, protectedFolder)) return true;
     }
     DWORD length = GetTempPathA(MAX_PATH, folder);
     if (length > 0 && length < MAX_PATH && ResolveFolder(folder, protectedFolder) &&
-        IsSameOrAbove(resolved, protectedFolder))
+        WouldDelete(candidate, folder, protectedFolder))
         return true;
-    return TouchesKnownFolder(resolved);
+    return TouchesKnownFolder(candidate);
 }
 
 // Everything one removal deletes, worked out and checked before anything is touched; an
@@ -175,6 +233,7 @@ struct RemovalPlan {
     char desktopLink[MAX_PATH];
     char startMenuLink[MAX_PATH];
     char programGroup[MAX_PATH];
+    bool programPathUnread;  // why the plan failed, when it did for that
 };
 
 bool PlanLink(int csidl, const char* name, char (&link)[MAX_PATH])
@@ -190,10 +249,16 @@ bool PlanRemoval(RemovalPlan& plan)
     if (!IsUsableVersionName(name)) return false;
 
     // Without a recorded path, or with an empty one, there is no folder to delete; a recorded
-    // one must be safe.
-    if (ReadInstalledProgramPath() == 0 && g_setup.programDir[0] != '\0' &&
-        !IsSafeFolderToDelete(g_setup.programDir, plan.programFolder))
+    // one must be safe. One that is there but cannot be read whole (too long, of another type)
+    // still names a folder: removing the record would leave that folder unreachable.
+    if (ReadInstalledProgramPath() != 0) {
+        if (IsInstalledProgramPathRecorded()) {
+            plan.programPathUnread = true;
+            return false;
+        }
+    } else if (g_setup.programDir[0] != '\0' && !IsSafeFolderToDelete(g_setup.programDir, plan.programFolder)) {
         return false;
+    }
     if (!PlanLink(CSIDL_DESKTOPDIRECTORY, name, plan.desktopLink)) return false;
     if (!PlanLink(CSIDL_STARTMENU, name, plan.startMenuLink)) return false;
 
@@ -268,11 +333,40 @@ bool IsReachedDirectly(const char* folderFinal, const char* file, const char* na
     return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, expected, -1, final, -1) == CSTR_EQUAL;
 }
 
-bool DeleteEntry(const char* path, const char* name, DWORD listedAttributes, const char* folderFinal);
+// A folder is deleted in two walks: the first only tries whether each entry could go, the
+// second deletes. So a program still running from the folder, or any file of it held open,
+// leaves the folder whole rather than half deleted.
+enum class Walk { Try, Delete };
 
-// Deletes a real folder and everything below it, walking the tree itself so that no link
-// inside is ever followed. Stops at the first entry that cannot be deleted.
-bool DeleteTree(const char* folder, DWORD attributes)
+// Whether the file could be deleted now: opening it for deletion fails while someone holds it
+// without sharing deletion, and marking it fails while it runs as a program. The mark is taken
+// back at once. A read-only file cannot be marked; deleting clears that attribute first.
+bool CanDeleteFile(const char* path, DWORD attributes)
+{
+    FileHandle file(CreateFileA(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
+    if (!file.Valid()) return false;
+    if (attributes & FILE_ATTRIBUTE_READONLY) return true;
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    if (!SetFileInformationByHandle(file.Get(), FileDispositionInfo, &disposition, sizeof disposition)) return false;
+    disposition.DeleteFile = FALSE;
+    return SetFileInformationByHandle(file.Get(), FileDispositionInfo, &disposition, sizeof disposition) != 0;
+}
+
+// A folder held open without sharing deletion (a program's current folder) cannot go either.
+bool CanDeleteFolder(const char* path)
+{
+    FileHandle folder(CreateFileA(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return folder.Valid();
+}
+
+bool DeleteEntry(const char* path, const char* name, DWORD listedAttributes, const char* folderFinal, Walk walk);
+
+// Deletes a real folder and everything below it (or tries whether it could), walking the tree
+// itself so that no link inside is ever followed. Stops at the first entry that cannot go.
+bool DeleteTree(const char* folder, DWORD attributes, Walk walk)
 {
     char pattern[MAX_PATH];
     if (!text::Copy(pattern, folder) || !text::AppendPath(pattern, "*")) return false;
@@ -289,34 +383,37 @@ bool DeleteTree(const char* folder, DWORD attributes)
             if (std::strchr(name, '?') && found.cAlternateFileName[0] != '\0') name = found.cAlternateFileName;
             char entry[MAX_PATH];
             if (!text::Copy(entry, folder) || !text::AppendPath(entry, name)) return false;
-            if (!DeleteEntry(entry, name, found.dwFileAttributes, folderFinal)) return false;
+            if (!DeleteEntry(entry, name, found.dwFileAttributes, folderFinal, walk)) return false;
         } while (FindNextFileA(search.Get(), &found));
         if (GetLastError() != ERROR_NO_MORE_FILES) return false;
     }
+    if (walk == Walk::Try) return CanDeleteFolder(folder);
     AllowDeletion(folder, attributes);
     return Deleted(RemoveDirectoryA(folder));
 }
 
-bool DeleteEntry(const char* path, const char* name, DWORD listedAttributes, const char* folderFinal)
+bool DeleteEntry(const char* path, const char* name, DWORD listedAttributes, const char* folderFinal, Walk walk)
 {
     // The entry as it is now, not only as listed: a folder swapped for a link since the
     // listing must not be entered either.
     DWORD current = GetFileAttributesA(path);
     DWORD attributes = listedAttributes | (current == INVALID_FILE_ATTRIBUTES ? 0 : current);
-    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return RemoveLink(path, attributes);
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return DeleteTree(path, attributes);
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return walk == Walk::Try || RemoveLink(path, attributes);
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return DeleteTree(path, attributes, walk);
     if (!IsReachedDirectly(folderFinal, path, name)) return false;
+    if (walk == Walk::Try) return CanDeleteFile(path, attributes);
     AllowDeletion(path, attributes);
     return Deleted(DeleteFileA(path));
 }
 
-// A planned folder, deleted only while it is still a real folder and not a link.
+// A planned folder, deleted only while it is still a real folder and not a link, and only
+// when all of it can go.
 bool DeleteFolder(const char* folder)
 {
     DWORD attributes = GetFileAttributesA(folder);
     if (attributes == INVALID_FILE_ATTRIBUTES) return true;
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return false;
-    return DeleteTree(folder, attributes);
+    return DeleteTree(folder, attributes, Walk::Try) && DeleteTree(folder, attributes, Walk::Delete);
 }
 
 bool IsPresent(const char* path) { return path[0] != '\0' && PathFileExistsA(path); }
@@ -339,20 +436,21 @@ bool IsSafeFolderToDelete(const char* path, char (&resolved)[MAX_PATH])
     return text::Copy(resolved, candidate);
 }
 
-bool RemoveInstalledVersion()
+RemovalResult RemoveInstalledVersion()
 {
     RemovalPlan plan{};
-    if (!PlanRemoval(plan)) return false;
+    if (!PlanRemoval(plan)) return plan.programPathUnread ? RemovalResult::ProgramPathUnread : RemovalResult::Kept;
 
     bool ok = true;
-    if (IsPresent(plan.programFolder) && !DeleteFolder(plan.programFolder)) return false;
+    if (IsPresent(plan.programFolder) && !DeleteFolder(plan.programFolder)) return RemovalResult::ProgramInUse;
     if (IsPresent(plan.desktopLink) && !DeleteFileA(plan.desktopLink)) ok = false;
     if (IsPresent(plan.startMenuLink) && !DeleteFileA(plan.startMenuLink)) ok = false;
-    if (IsPresent(plan.programGroup) && !DeleteFolder(plan.programGroup)) return false;
-    if (!ok) return false;
+    if (IsPresent(plan.programGroup) && !DeleteFolder(plan.programGroup)) return RemovalResult::Kept;
+    if (!ok) return RemovalResult::Kept;
 
     DeleteVersionKey();
     DeleteProductKey();
     // The record is gone exactly when its program path can no longer be read.
-    return ReadInstalledProgramPath() != 0;
+    bool gone = ReadInstalledProgramPath() != 0 && !IsInstalledProgramPathRecorded();
+    return gone ? RemovalResult::Removed : RemovalResult::Kept;
 }

@@ -45,6 +45,16 @@ LRESULT OnCreate(HWND page)
     return 0;
 }
 
+// A failure the user can do something about is told; the record stays, and so does its row.
+LRESULT TellNotRemoved(RemovalResult result, const char* name)
+{
+    const char* text = nullptr;
+    if (result == RemovalResult::ProgramInUse) text = ProgramInUseText;
+    if (result == RemovalResult::ProgramPathUnread) text = ProgramPathUnreadText;
+    if (text) MessageBoxA(g_setup.mainWindow, text, name, MB_ICONWARNING);
+    return 0;
+}
+
 LRESULT OnRemove()
 {
     HWND list = g_setup.installedList;
@@ -52,7 +62,8 @@ LRESULT OnRemove()
     if (row == LB_ERR) return 0;
     char removedName[PathCapacity];
     if (!ReadListRow(list, row, removedName)) return 0;
-    if (!RemoveRecordedVersion(removedName)) return 0;
+    RemovalResult result = RemoveRecordedVersion(removedName);
+    if (result != RemovalResult::Removed) return TellNotRemoved(result, removedName);
 
     SendMessageA(list, LB_DELETESTRING, static_cast<WPARAM>(row), 0);
     if (SendMessageA(list, LB_GETCOUNT, 0, 0) > 0)

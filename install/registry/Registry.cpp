@@ -278,6 +278,14 @@ int ReadThisVersionProgramPath(RegistryText& path)
     return ReadProgramPath(ProductVersionName, path);
 }
 
+bool IsInstalledProgramPathRecorded()
+{
+    RegKey directories = OpenVersionKey(DirectoriesKeyFormat, g_setup.selectedVersionName);
+    if (!directories) return false;
+    return RegQueryValueExA(directories.Get(), ProgramPathValue, nullptr, nullptr, nullptr, nullptr) ==
+           ERROR_SUCCESS;
+}
+
 int DeleteVersionKey()
 {
     // The name must also fit a version key path, as every other operation on it requires.

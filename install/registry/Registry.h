@@ -37,5 +37,8 @@ int ReadPreviousProgramPath(const char* versionName);
 int ReadInstalledProgramPath();              // of selectedVersionName, into programDir
 // The "Program Path" recorded for this setup's own version; 0 success, 1 failure.
 int ReadThisVersionProgramPath(char (&path)[RegistryTextCapacity]);
+// Whether the record of selectedVersionName holds a "Program Path" at all, readable or not: a
+// path that is there but cannot be read whole still names a folder that exists.
+bool IsInstalledProgramPathRecorded();
 int DeleteVersionKey();                      // of selectedVersionName
 int DeleteProductKey();

@@ -82,15 +82,15 @@ LRESULT TakeChosenConfiguration()
     return 0;
 }
 
-bool RemoveRecordedVersion(const char* name)
+RemovalResult RemoveRecordedVersion(const char* name)
 {
     text::Copy(g_setup.selectedVersionName, name);
-    bool removed = RemoveInstalledVersion();
+    RemovalResult result = RemoveInstalledVersion();
     HWND list = g_setup.previousConfigList;
-    if (removed && list) {
+    if (result == RemovalResult::Removed && list) {
         DeleteConfigurationRow(list, name);
         HideListWhenEmpty(list);
     }
     RestoreChosenConfiguration();
-    return removed;
+    return result;
 }

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "engine/Removal.h"
+
 // Nothing chosen yet: matches row 0, "No previous configuration".
 void ResetChosenConfiguration();
 
@@ -18,7 +20,7 @@ void OfferPreviousConfigurations();
 // Returns 0, the command's result.
 LRESULT TakeChosenConfiguration();
 
-// Removes a recorded version (the removal takes its name from selectedVersionName). On
-// success its row leaves the welcome list, and the list goes when only row 0 is left.
+// Removes a recorded version (the removal takes its name from selectedVersionName). Once it
+// is removed its row leaves the welcome list, and the list goes when only row 0 is left.
 // Either way selectedVersionName then names the chosen configuration again.
-bool RemoveRecordedVersion(const char* name);
+RemovalResult RemoveRecordedVersion(const char* name);

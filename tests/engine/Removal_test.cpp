@@ -20,32 +20,6 @@ namespace {
 
 // Wine reports a Unix symbolic link to a folder as a reparse point, and its own
 // CreateSymbolicLinkA makes nothing; so under Wine the link is made from the Unix side.
-bool RunUnixCommand(std::vector<std::string> args)
-{
-    using Spawn = LONG(__cdecl*)(char* const* argv, int wait);
-    auto spawn = reinterpret_cast<Spawn>(
-        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "__wine_unix_spawnvp")));
-    if (!spawn) return false;
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(&arg[0]);
-    argv.push_back(nullptr);
-    return spawn(argv.data(), 1) == 0;
-}
-
-std::string UnixPath(const std::string& path)
-{
-    using ToUnix = char*(__cdecl*)(const wchar_t* dosName);
-    auto toUnix = reinterpret_cast<ToUnix>(
-        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-    wchar_t wide[MAX_PATH];
-    if (!toUnix || !MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH)) return std::string();
-    char* unixName = toUnix(wide);
-    if (!unixName) return std::string();
-    std::string result = unixName;
-    HeapFree(GetProcessHeap(), 0, unixName);
-    return result;
-}
-
 bool IsLink(const std::string& path)
 {
     DWORD attributes = GetFileAttributesA(path.c_str());
@@ -70,6 +44,14 @@ void DropLink(const std::string& link)
     if (!RunUnixCommand({"rm", "-f", UnixPath(link)}) && !RemoveDirectoryA(link.c_str())) DeleteFileA(link.c_str());
 }
 
+// The names in a tree, without their contents: a program's bytes make a poor message.
+std::vector<std::string> Names(const Tree& tree)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : tree) names.push_back(entry.first);
+    return names;
+}
+
 class RemovalTest : public ::testing::Test {
 public:
     void SetUp() override
@@ -85,7 +67,7 @@ public:
     bool Remove(const std::string& name)
     {
         text::Copy(g_setup.selectedVersionName, name.c_str());
-        return RemoveInstalledVersion();
+        return RemoveInstalledVersion() == RemovalResult::Removed;
     }
 
     StandInInstallations stand;
@@ -211,29 +193,54 @@ TEST_F(RemovalTest, EmptyAndExpandableRecordedPathsAreRemoved)
 
 TEST_F(RemovalTest, SomethingInUseKeepsTheRecordUntilALaterAttempt)
 {
-    // A file held open without FILE_SHARE_DELETE, as a running program holds it. A held
-    // program folder stops the removal at once; a held shortcut only after the group step.
+    // A file held open without FILE_SHARE_DELETE, as a running program holds it, or the product
+    // itself running from the folder. A program folder in use stops the removal before any of
+    // it is deleted; a held shortcut only after the group step.
     struct Case {
         const char* label;
         std::string (*held)(RemovalTest& t);
+        bool run;  // started as a program rather than held open
         int left;
     };
     const Case cases[] = {
-        {"program folder", [](RemovalTest& t) { return t.Dir("ZAV 1.00 beta 5") + "\\UserSettings\\settings.ini"; }, 5},
-        {"desktop shortcut", [](RemovalTest& t) { return t.stand.DesktopLink("ZAV 1.00 beta 5"); }, 2},
+        {"program folder", [](RemovalTest& t) { return t.Dir("ZAV 1.00 beta 5") + "\\UserSettings\\settings.ini"; }, false, 5},
+        {"running program", [](RemovalTest& t) { return t.Dir("ZAV 1.00 beta 5") + "\\Zav.exe"; }, true, 5},
+        {"desktop shortcut", [](RemovalTest& t) { return t.stand.DesktopLink("ZAV 1.00 beta 5"); }, false, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         Install("ZAV 1.00 beta 5");
-        HANDLE held = CreateFileA(c.held(*this).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
-        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        const std::string held = c.held(*this);
+        HANDLE holder = INVALID_HANDLE_VALUE;
+        if (c.run) {
+            ASSERT_TRUE(CopyFileA(BuildPath("product\\Zav.exe").c_str(), held.c_str(), FALSE));
+            STARTUPINFOA startup{};
+            startup.cb = sizeof startup;
+            PROCESS_INFORMATION process{};
+            std::string command = "\"" + held + "\"";
+            ASSERT_TRUE(CreateProcessA(held.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                       &startup, &process));
+            CloseHandle(process.hThread);
+            WaitForInputIdle(process.hProcess, 10000);
+            holder = process.hProcess;
+        } else {
+            holder = CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+            ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+        }
+        const Tree before = ReadTree(Dir("ZAV 1.00 beta 5"));
         EXPECT_FALSE(Remove("ZAV 1.00 beta 5"));
         EXPECT_EQ(Left("ZAV 1.00 beta 5"), c.left);
+        if (c.left == 5) {
+            EXPECT_EQ(Names(ReadTree(Dir("ZAV 1.00 beta 5"))), Names(before));  // not half deleted
+        }
         EXPECT_TRUE(KeyExists("Software\\ZAV\\ZAV 1.00 beta 5\\Directories"));
-        EXPECT_TRUE(FileExists(c.held(*this)));
+        EXPECT_TRUE(FileExists(held));
 
-        CloseHandle(held);
+        if (c.run) {
+            TerminateProcess(holder, 0);
+            WaitForSingleObject(holder, 10000);
+        }
+        CloseHandle(holder);
         EXPECT_TRUE(Remove("ZAV 1.00 beta 5"));
         EXPECT_EQ(Left("ZAV 1.00 beta 5"), 0);
     }
@@ -320,7 +327,16 @@ TEST(RemovalSafety, SystemAndUserFoldersAreNeverDeletedWhole)
     GetTempPathA(MAX_PATH, temp);
     ASSERT_FALSE(windows.empty() || programFiles.empty() || profile.empty());
 
+    // The same folders under other names: through the Unix root, and through a drive letter
+    // mapped onto the profile, as subst makes one.
+    const std::string pictures = folder(CSIDL_MYPICTURES), documents = folder(CSIDL_PERSONAL);
+    ASSERT_TRUE(DirectoryExists(pictures) && DirectoryExists(documents));
+    MappedDrive profileDrive(profile);
+    ASSERT_FALSE(profileDrive.Root().empty());
+    ASSERT_FALSE(ThroughUnixRoot(pictures).empty());
+
     const std::string unsafe[] = {
+        ThroughUnixRoot(pictures), profileDrive.Root() + documents.substr(profile.size() + 1),
         windows.substr(0, 3), windows.substr(0, 2), windows, windows + "\\Fonts", programFiles, upper,
         programFiles + "\\", programFiles + "\\ZAV\\..", programFiles + "\\..", profile,
         profile.substr(0, profile.rfind('\\')),  // the folder of all profiles

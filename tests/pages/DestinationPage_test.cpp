@@ -17,6 +17,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -294,7 +295,7 @@ INSTANTIATE_TEST_SUITE_P(
 // --- Folders where the installation cannot stand, whatever their free space ---------------
 // The browser is replaced: it gives the folder once, then the user cancels.
 
-enum class Refused { TooDeep, Unspellable, Templates, InTemplates };
+enum class Refused { TooDeep, Unspellable, Templates, InTemplates, TemplatesThroughADrive };
 
 // A character that the ANSI code page cannot spell, or 0 when it spells them all.
 wchar_t UnspellableCharacter()
@@ -317,8 +318,9 @@ std::wstring Widen(const std::string& ansi)
     return wide;
 }
 
-// Makes, inside scratch or the staging folder, the folder a case stands for.
-std::wstring MakeRefusedFolder(Refused kind, const std::string& scratch)
+// Makes, inside scratch or the staging folder, the folder a case stands for; a drive that a
+// case maps is kept in `drive` for the test's run.
+std::wstring MakeRefusedFolder(Refused kind, const std::string& scratch, std::unique_ptr<MappedDrive>& drive)
 {
     const std::string templates = SpecialFolder(CSIDL_TEMPLATES);
     std::wstring folder;
@@ -329,6 +331,9 @@ std::wstring MakeRefusedFolder(Refused kind, const std::string& scratch)
     case Refused::Unspellable: folder = Widen(scratch) + L"\\x" + UnspellableCharacter(); break;
     case Refused::Templates: return Widen(templates);
     case Refused::InTemplates: folder = Widen(templates + "\\inside"); break;
+    case Refused::TemplatesThroughADrive:
+        drive.reset(new MappedDrive(templates));
+        return Widen(drive->Root());
     }
     CreateDirectoryW(folder.c_str(), nullptr);
     return folder;
@@ -357,7 +362,11 @@ TEST_P(RefusedFolderTest, WarnsAndKeepsTheOldFolder)
     if (c.kind == Refused::Unspellable && !UnspellableCharacter())
         GTEST_SKIP() << "the ANSI code page spells every character";
     const std::string scratch = MakeTempFolder("refused");
-    g_offeredFolder = MakeRefusedFolder(c.kind, scratch);
+    std::unique_ptr<MappedDrive> drive;
+    g_offeredFolder = MakeRefusedFolder(c.kind, scratch, drive);
+    if (drive) {
+        ASSERT_FALSE(drive->Root().empty());
+    }
     g_browses = 0;
     ShowPage(DestinationPageIndex);
     const std::string before = g_setup.installBaseDir;
@@ -373,7 +382,7 @@ TEST_P(RefusedFolderTest, WarnsAndKeepsTheOldFolder)
     }
     EXPECT_EQ(g_setup.installBaseDir, before);
     EXPECT_EQ(WindowText(g_setup.destinationEdit), before);
-    if (c.kind != Refused::Templates) RemoveDirectoryW(g_offeredFolder.c_str());
+    if (c.kind != Refused::Templates && !drive) RemoveDirectoryW(g_offeredFolder.c_str());
     RemoveTree(scratch);
 }
 
@@ -384,7 +393,9 @@ INSTANTIATE_TEST_SUITE_P(
                     RefusalCase{"Unspellable", Refused::Unspellable, InvalidWarning},
                     // Staging writes there and its clean-up deletes the product folder there.
                     RefusalCase{"Templates", Refused::Templates, StagingWarning},
-                    RefusalCase{"InTemplates", Refused::InTemplates, StagingWarning}),
+                    RefusalCase{"InTemplates", Refused::InTemplates, StagingWarning},
+                    // The same folder under a drive letter of its own, as subst makes one.
+                    RefusalCase{"TemplatesThroughADrive", Refused::TemplatesThroughADrive, StagingWarning}),
     [](const testing::TestParamInfo<RefusalCase>& info) { return std::string(info.param.name); });
 
 } // namespace

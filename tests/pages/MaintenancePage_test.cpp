@@ -3,10 +3,12 @@
 #include <string>
 #include <vector>
 
+#include "pages/MaintenancePage.h"
 #include "registry/Registry.h"
 #include "shell/MainWindow.h"
 #include "shell/SetupState.h"
 #include "support/Canvas.h"
+#include "support/Files.h"
 #include "support/Hooks.h"
 #include "support/InstallSupport.h"
 #include "support/Registry.h"
@@ -224,11 +226,16 @@ TEST_F(MaintenancePageTest, AFolderInUseKeepsRowAndRecordUntilALaterAttempt)
     Install({Beta6, Beta7});
     Wizard wizard;
     MessageBoxAnswerer answerer(IDOK);
+    const Tree installed = ReadTree(Dir(Beta6));
+    // Held as a running program holds it: without sharing deletion.
     HANDLE held = CreateFileA((Dir(Beta6) + "\\Zav.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     Remove(Beta6);
-    EXPECT_TRUE(answerer.Calls().empty());
+    const MessageBoxCall told{g_setup.mainWindow, ProgramInUseText, Beta6, MB_ICONWARNING, IDOK};
+    EXPECT_EQ(answerer.Calls(), std::vector<MessageBoxCall>{told});
+    EXPECT_EQ(ReadTree(Dir(Beta6)), installed);  // nothing of it deleted
+    EXPECT_EQ(stand.Left(Beta6), 5);
     EXPECT_EQ(ListRows(g_setup.installedList), (Rows{Beta6, Beta7}));
     EXPECT_EQ(ListRows(g_setup.previousConfigList), (Rows{None, Beta6, Beta7}));
     EXPECT_TRUE(KeyExists("Software\\ZAV\\" + Beta6 + "\\Directories"));
@@ -236,10 +243,40 @@ TEST_F(MaintenancePageTest, AFolderInUseKeepsRowAndRecordUntilALaterAttempt)
 
     CloseHandle(held);
     Remove(Beta6);
-    EXPECT_EQ(answerer.Calls().size(), 1u);
+    EXPECT_EQ(answerer.Calls().size(), 2u);
+    EXPECT_EQ(answerer.Calls().back().text, RemovedMessageText);
     EXPECT_EQ(ListRows(g_setup.installedList), (Rows{Beta7}));
     EXPECT_EQ(ListRows(g_setup.previousConfigList), (Rows{None, Beta7}));
     EXPECT_TRUE(Gone(Beta6));
+}
+
+TEST_F(MaintenancePageTest, AProgramPathThatCannotBeReadWholeKeepsRowAndRecordAndSaysSo)
+{
+    struct Case {
+        const char* label;
+        DWORD type;
+        std::string data;  // the folder's path, in the value's own form
+    };
+    const std::string folder = Dir(Beta6);
+    const std::string deep = folder + "\\" + std::string(MAX_PATH - folder.size(), 'x');
+    const Case cases[] = {
+        {"a list of texts", REG_MULTI_SZ, folder + std::string(2, '\0')},
+        {"a text longer than a path", REG_SZ, deep},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        ResetProductKey();
+        Install({Beta6, Beta7});
+        SetRawValue("Software\\ZAV\\" + Beta6 + "\\Directories", "Program Path", c.type, c.data.data(),
+                    static_cast<DWORD>(c.data.size()));
+        Wizard wizard;
+        MessageBoxAnswerer answerer(IDOK);
+        Remove(Beta6);
+        const MessageBoxCall told{g_setup.mainWindow, ProgramPathUnreadText, Beta6, MB_ICONWARNING, IDOK};
+        EXPECT_EQ(answerer.Calls(), std::vector<MessageBoxCall>{told});
+        EXPECT_EQ(stand.Left(Beta6), 5);
+        EXPECT_EQ(ListRows(g_setup.installedList), (Rows{Beta6, Beta7}));
+    }
 }
 
 TEST_F(MaintenancePageTest, OnlyTheRemovedVersionsOwnRowLeavesTheWelcomeList)

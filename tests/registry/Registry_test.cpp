@@ -276,6 +276,7 @@ TEST_F(RegistryTest, ProgramPathReadsNeverRunPastTheirBuffers)
         text::Copy(g_setup.previousProgramDir, "before");
         bool ok = !c.expected.empty();
         EXPECT_EQ(ReadInstalledProgramPath(), ok ? 0 : 1);
+        EXPECT_TRUE(IsInstalledProgramPathRecorded());  // there, whether readable or not
         EXPECT_EQ(ReadPreviousProgramPath("Other"), ok ? 0 : 1);
         EXPECT_EQ(std::string(g_setup.programDir), ok ? c.expected : "before");
         EXPECT_EQ(std::string(g_setup.previousProgramDir), ok ? c.expected : "before");
@@ -313,6 +314,7 @@ TEST_F(RegistryTest, RemovingVersionsRemovesTheProductKeyWithTheLast)
     EXPECT_EQ(VersionKeys(), Rows{"ZAV 1.00 beta 8"});
     EXPECT_TRUE(KeyExists(ThisDirectories));
     EXPECT_EQ(ReadInstalledProgramPath(), 1);  // nothing left to read
+    EXPECT_FALSE(IsInstalledProgramPathRecorded());
 
     Select("ZAV 1.00 beta 8");
     EXPECT_EQ(DeleteVersionKey(), 0);

@@ -132,6 +132,84 @@ void WriteTree(const std::string& root, const Tree& tree)
     }
 }
 
+bool RunUnixCommand(std::vector<std::string> args)
+{
+    using Spawn = LONG(__cdecl*)(char* const* argv, int wait);
+    auto spawn = reinterpret_cast<Spawn>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "__wine_unix_spawnvp")));
+    if (!spawn) return false;
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(&arg[0]);
+    argv.push_back(nullptr);
+    return spawn(argv.data(), 1) == 0;
+}
+
+std::string UnixPath(const std::string& path)
+{
+    using ToUnix = char*(__cdecl*)(const wchar_t* dosName);
+    auto toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    wchar_t wide[MAX_PATH];
+    if (!toUnix || !MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH)) return std::string();
+    char* unixName = toUnix(wide);
+    if (!unixName) return std::string();
+    std::string result = unixName;
+    HeapFree(GetProcessHeap(), 0, unixName);
+    return result;
+}
+
+std::string ThroughUnixRoot(const std::string& path)
+{
+    // The Unix path still runs through the prefix's drive links; realpath gives the one they name.
+    const std::string answer = MakeTempFolder("unixroot") + "\\path.txt";
+    WriteFile(answer, "");
+    const std::string unixPath = UnixPath(path), unixAnswer = UnixPath(answer);
+    std::string real;
+    if (!unixPath.empty() && !unixAnswer.empty() &&
+        RunUnixCommand({"sh", "-c", "realpath -- \"$0\" > \"$1\"", unixPath, unixAnswer}))
+        real = ReadFile(answer);
+    RemoveTree(answer.substr(0, answer.rfind('\\')));
+    while (!real.empty() && (real.back() == '\n' || real.back() == '/')) real.pop_back();
+    if (real.empty() || real[0] != '/') return std::string();
+    for (char& c : real)
+        if (c == '/') c = '\\';
+    return "Z:" + real;
+}
+
+MappedDrive::MappedDrive(const std::string& folder)
+{
+    // The prefix's drives are links beside C:'s, which Wine reads on every lookup.
+    const std::string cDrive = UnixPath("C:\\");
+    const std::string unixFolder = UnixPath(folder);
+    const std::string drives = cDrive.size() > 3 ? cDrive.substr(0, cDrive.size() - 3) : std::string();
+    for (char letter = 'P'; letter <= 'Y'; ++letter) {
+        const std::string root = std::string(1, letter) + ":\\";
+        if (GetFileAttributesA(root.c_str()) != INVALID_FILE_ATTRIBUTES) continue;
+        if (!drives.empty() && cDrive.compare(cDrive.size() - 3, 3, "c:/") == 0) {
+            const std::string link = drives + static_cast<char>(letter - 'A' + 'a') + ":";
+            if (!RunUnixCommand({"ln", "-s", unixFolder, link})) continue;
+            link_ = link;
+        } else if (!DefineDosDeviceA(0, root.substr(0, 2).c_str(), folder.c_str())) {
+            continue;
+        }
+        root_ = root;
+        break;
+    }
+    if (!root_.empty() && !DirectoryExists(root_)) Unmap();
+}
+
+MappedDrive::~MappedDrive() { Unmap(); }
+
+void MappedDrive::Unmap()
+{
+    if (!link_.empty())
+        RunUnixCommand({"rm", "-f", link_});
+    else if (!root_.empty())
+        DefineDosDeviceA(DDD_REMOVE_DEFINITION, root_.substr(0, 2).c_str(), nullptr);
+    root_.clear();
+    link_.clear();
+}
+
 std::string SmallDiskPath(const std::string& name)
 {
     return BuildPath("wine\\smalldisks\\" + name);

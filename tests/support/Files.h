@@ -6,6 +6,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -25,6 +26,32 @@ bool WriteFile(const std::string& path, const std::string& content);
 void RemoveTree(const std::string& path);
 // The process's current directory.
 std::string CurrentDirectory();
+
+// Under Wine, a Unix command run to its end (false when it fails, or without Wine), and the
+// Unix path of a Windows one ("" without Wine).
+bool RunUnixCommand(std::vector<std::string> args);
+std::string UnixPath(const std::string& path);
+// The same file or folder spelt through Wine's drive Z:, the Unix root ("" without Wine).
+std::string ThroughUnixRoot(const std::string& path);
+
+// While alive, a drive letter of its own names `folder`, as subst makes one: under Wine a link
+// among the prefix's drives (there DefineDosDeviceA names nothing that files can be reached
+// through), elsewhere DefineDosDeviceA. Root() is "X:\\", or "" when no letter was free.
+class MappedDrive {
+public:
+    explicit MappedDrive(const std::string& folder);
+    ~MappedDrive();
+    MappedDrive(const MappedDrive&) = delete;
+    MappedDrive& operator=(const MappedDrive&) = delete;
+
+    const std::string& Root() const { return root_; }
+
+private:
+    void Unmap();
+
+    std::string root_;
+    std::string link_;  // the Unix link, under Wine
+};
 
 // Everything below root: relative paths with '\\' separators mapped to the file's content;
 // folders map to TreeFolderMark. Empty when root is no folder.

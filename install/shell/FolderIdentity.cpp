@@ -1,0 +1,47 @@
+#include "shell/FolderIdentity.h"
+
+#include <shlwapi.h>
+
+#include <cstring>
+
+#include "shell/Owners.h"
+
+bool SameFolder(const FolderIdentity& a, const FolderIdentity& b)
+{
+    return a.volumeSerial == b.volumeSerial && a.indexHigh == b.indexHigh && a.indexLow == b.indexLow;
+}
+
+bool ToFolderAbove(char (&path)[MAX_PATH])
+{
+    // By names, multi-byte aware; the length must shrink, so a walk up always ends.
+    std::size_t before = std::strlen(path);
+    return PathRemoveFileSpecA(path) && std::strlen(path) < before;
+}
+
+bool IdentifyFolder(const char* path, FolderIdentity& identity)
+{
+    // No access asked: only the folder's information is read, so nobody's sharing is in the way.
+    // Backup semantics is what lets CreateFile open a folder at all.
+    FileHandle folder(CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!folder.Valid()) return false;
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!GetFileInformationByHandle(folder.Get(), &information)) return false;
+    if (!(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    // A file system without indexes reports zero for every folder: that tells nothing.
+    if (information.nFileIndexHigh == 0 && information.nFileIndexLow == 0) return false;
+    identity = {information.dwVolumeSerialNumber, information.nFileIndexHigh, information.nFileIndexLow};
+    return true;
+}
+
+bool LiesWithin(const char* path, const FolderIdentity& folder)
+{
+    char current[MAX_PATH];
+    DWORD length = GetFullPathNameA(path, MAX_PATH, current, nullptr);
+    if (length == 0 || length >= MAX_PATH) return false;
+    for (;;) {
+        FolderIdentity identity;
+        if (IdentifyFolder(current, identity) && SameFolder(identity, folder)) return true;
+        if (!ToFolderAbove(current)) return false;
+    }
+}
