@@ -23,19 +23,6 @@ namespace {
 // disk, are skipped.
 constexpr int FolderIdLimit = 0x40;
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
-bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-
-// "X:\..." or "\\server\...": anything else would be resolved against the current
-// directory or names a device.
-bool IsFullPath(const char* path)
-{
-    if (IsAsciiLetter(path[0]) && path[1] == ':' && IsSeparator(path[2])) return true;
-    return IsSeparator(path[0]) && IsSeparator(path[1]) && path[2] != '\0' && path[2] != '?' &&
-           path[2] != '.' && !IsSeparator(path[2]);
-}
-
 // Wildcards would widen a deletion; a colon past the drive names a stream or a device.
 bool HasForbiddenCharacter(const char* path)
 {
@@ -423,10 +410,10 @@ bool IsPresent(const char* path) { return path[0] != '\0' && PathFileExistsA(pat
 bool IsSafeFolderToDelete(const char* path, char (&resolved)[MAX_PATH])
 {
     resolved[0] = '\0';
-    if (!path || !IsFullPath(path) || HasForbiddenCharacter(path)) return false;
+    if (!path || !text::IsFullPath(path) || HasForbiddenCharacter(path)) return false;
     char candidate[MAX_PATH];
     if (!ResolveFolder(path, candidate)) return false;
-    if (!IsFullPath(candidate) || !HasCleanNamesBelowRoot(candidate)) return false;
+    if (!text::IsFullPath(candidate) || !HasCleanNamesBelowRoot(candidate)) return false;
     if (TouchesProtectedFolder(candidate)) return false;
     // Only a real folder is deleted whole; a link to a folder elsewhere is not followed.
     DWORD attributes = GetFileAttributesA(candidate);

@@ -5,6 +5,7 @@
 
 #include "shell/Owners.h"
 #include "shell/SetupState.h"
+#include "shell/Text.h"
 
 namespace {
 
@@ -24,15 +25,6 @@ Proc FindExport(const Library& library, const char* name)
     return reinterpret_cast<Proc>(reinterpret_cast<void (*)()>(GetProcAddress(library.Get(), name)));
 }
 
-// A drive and its root, or a UNC server: a path that names one file whatever the search
-// order and the current directory are.
-bool IsFullPath(const char* path)
-{
-    auto isDriveLetter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
-    if (isDriveLetter(path[0]) && path[1] == ':' && (path[2] == '\\' || path[2] == '/')) return true;
-    return path[0] == '\\' && path[1] == '\\';
-}
-
 int Fail(const char* title)
 {
     SetWindowTextA(g_setup.mainWindow, title);
@@ -45,7 +37,7 @@ int ExtractArchive(const char* archivePath, const char* extractionFolder)
 {
     // Released in reverse on every failure path: the record's block, then the library.
     // By its full path only: a bare name would be looked for along the search path.
-    Library library(IsFullPath(g_setup.unzipLibraryPath) ? LoadLibraryA(g_setup.unzipLibraryPath) : nullptr);
+    Library library(text::IsFullPath(g_setup.unzipLibraryPath) ? LoadLibraryA(g_setup.unzipLibraryPath) : nullptr);
     if (!library) return Fail(LoadFailedTitle);
     auto getVersion = FindExport<UnzGetVersionProc>(library, VersionExportName);
     if (!getVersion) return Fail(NoVersionExportTitle);

@@ -64,4 +64,19 @@ bool DoubleNulTerminated(char* dst, std::size_t capacity, const char* src)
     return true;
 }
 
+namespace {
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+} // namespace
+
+bool IsFullPath(const char* path)
+{
+    if (IsAsciiLetter(path[0]) && path[1] == ':' && IsSeparator(path[2])) return true;
+    return IsSeparator(path[0]) && IsSeparator(path[1]) && path[2] != '\0' && path[2] != '?' &&
+           path[2] != '.' && !IsSeparator(path[2]);
+}
+
 } // namespace text

@@ -31,6 +31,11 @@ bool DoubleNulTerminated(char* dst, std::size_t capacity, const char* src);
 // Length of a text that may lack its NUL within capacity.
 std::size_t Length(const char* src, std::size_t capacity);
 
+// "X:\..." or "\\server\...": a path that names one file whatever the current drive,
+// directory and search order are. Not "\folder", "X:folder", nor the device forms
+// "\\?\..." and "\\.\...".
+bool IsFullPath(const char* path);
+
 template <std::size_t N>
 bool Copy(char (&dst)[N], const char* src) { return Copy(dst, N, src); }
 

@@ -6,12 +6,12 @@
 
 #include "engine/PayloadStaging.h"
 #include "engine/UnzipBinding.h"
-#include "UnzDll.h"
 #include "shell/SetupState.h"
 #include "shell/Text.h"
 #include "support/Files.h"
 #include "support/Registry.h"
 #include "support/TestSupport.h"
+#include "support/UnzipRecord.h"
 
 using namespace testing_support;
 
@@ -174,19 +174,8 @@ TEST_F(UnzipBindingTest, TheLibraryReceivesTheCommandRecordAfterOneVersionCall)
     EXPECT_EQ(ExtractArchive(g_setup.archivePath, g_setup.stagingDir), 0);
 
     // Every byte of the record, as the library must see it.
-    // Every byte of the record, as the library must see it: zero but for these fields.
     UnzipCommand command;
-    std::memset(&command, 0, sizeof command);
-    command.ownerWindow = wizard_->Main();
-    command.callerVersion = FakeVersion;
-    command.neverPrompt = 1;
-    command.recreateFolders = 1;
-    command.overwriteExisting = 1;
-    command.restoreTimes = 1;
-    command.replaceReadOnly = 1;
-    command.archivePath = g_setup.archivePath;
-    command.targetFolder = g_setup.stagingDir;
-    command.recordVersion = 7;
+    FillAsTheSetupDoes(command, wizard_->Main(), FakeVersion, g_setup.archivePath, g_setup.stagingDir);
     const std::string expected(reinterpret_cast<const char*>(&command), sizeof command);
 
     const std::string log = ReadFile(log_);

@@ -2,6 +2,7 @@
 // record, and unloaded again after every test.
 #include "UnzDll.h"
 #include "support/Files.h"
+#include "support/UnzipRecord.h"
 #include "unzip_zip_writer.h"
 
 #include <gtest/gtest.h>
@@ -31,21 +32,11 @@ Fn procAddress(HMODULE module, const char* name) {
     return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
 
-// The record exactly as the setup fills it: zero-filled, then these fields.
+// The record exactly as the setup fills it, with a window handle the DLL must not use.
 class RawRecord {
 public:
     RawRecord(const char* archive, const char* target, std::uint32_t version) {
-        std::memset(&record_, 0, sizeof record_);
-        record_.ownerWindow = reinterpret_cast<HWND>(std::uintptr_t{0x00010ABC});  // the DLL must not use it
-        record_.callerVersion = version;
-        record_.neverPrompt = 1;
-        record_.recreateFolders = 1;
-        record_.overwriteExisting = 1;
-        record_.restoreTimes = 1;
-        record_.replaceReadOnly = 1;
-        record_.archivePath = archive;
-        record_.targetFolder = target;
-        record_.recordVersion = 7;
+        FillAsTheSetupDoes(record_, reinterpret_cast<HWND>(std::uintptr_t{0x00010ABC}), version, archive, target);
     }
     UnzipCommand& fields() { return record_; }
     const UnzipCommand* get() const { return &record_; }
