@@ -1,21 +1,26 @@
 # shellcheck shell=bash
 # Shared by the setup benchmarks (sourced, not run): the build they time, one Wine session in
 # its tree, the expanded product tree, and the way back to a prefix without an installation.
-#   bench_choose NAME       picks the build: the shipped i686 one where this host runs 32-bit
-#                           Wine, else its x86-64 twin (saying so); sets build, exports ZAV_WINE
+#   bench_choose NAME       the timed build: the x86-64 twin (build/windows64) under 64-bit Wine,
+#                           the same on every host; sets build, exports ZAV_WINE; exits 1,
+#                           saying why, where 64-bit Wine cannot start
 #   bench_session NAME      start BUILD/wine/NAME (Xvfb, prefix copy, warm wineserver,
 #                           winemenubuilder off); stopped when the script exits
 #   bench_product_tree DIR  zav.zip of the build expanded into DIR
 #   bench_clean             remove every trace of an installation of the product
 #   winpath PATH            the Unix path as Wine names it (Z:\...)
-#   bench_mingw OUT SRC...  one bench program built with the cross compiler of the chosen build
+#   bench_mingw OUT SRC...  one bench program built with the twin's cross compiler
 # Expects root (the worktree) to be set.
 
 # shellcheck source=../tests/support/wine-host.sh
 . "$root/tests/support/wine-host.sh"
 
 bench_choose() {
-    zav_wine_choose "$1"
+    local problem
+    problem="$(zav_wine_host_problem win64)"
+    [ -z "$problem" ] || { echo "$1: $problem" >&2; exit 1; }
+    zav_wine_use win64
+    ZAV_PRESET="$(zav_wine_preset win64)"
     build="$root/build/$ZAV_PRESET"
 }
 
@@ -46,8 +51,7 @@ bench_clean() {
 }
 
 bench_mingw() {
-    local out="$1" triple=i686-w64-mingw32; shift
-    [ "$ZAV_WINE_ARCH" = win64 ] && triple=x86_64-w64-mingw32
-    "$triple-g++-posix" -std=c++17 -O2 -Wall -Wextra -s -static -static-libgcc \
+    local out="$1"; shift
+    x86_64-w64-mingw32-g++-posix -std=c++17 -O2 -Wall -Wextra -s -static -static-libgcc \
         -static-libstdc++ "$@" -o "$out"
 }

@@ -7,7 +7,7 @@
 #            setup uses: the floor under the install sequence
 # and prints the median of each and their ratios. Not a test: nothing is asserted.
 #   bench/install_bench.sh [RUNS]     (default 7)
-# Times the shipped i686 build where this host runs 32-bit Wine, else its x86-64 twin.
+# Times the x86-64 twin of the setup (build/windows64) under 64-bit Wine.
 # Uses a Wine session of its own in BUILD/wine/bench (never ~/.wine).
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -14,8 +14,8 @@
 # and then where the time of the install and of the start-up goes, step by step, from traced
 # rounds (Wine's relay trace of the calls setup.exe makes; not part of the timed rounds).
 # Every case is checked: trees equal, the seven links and four registry values present.
-# The timed build is the shipped i686 one where this host runs 32-bit Wine; elsewhere it is
-# the x86-64 twin, against NSIS installers built for amd64-unicode.
+# The timed build is the x86-64 twin, under 64-bit Wine, against NSIS installers built for
+# amd64-unicode, on every host.
 #   bench/peer_bench.sh [ROUNDS] [SCALE_ROUNDS] [TRACED_ROUNDS]   (default 9, 5, 3)
 # Environment: PEER_BENCH_MB (default 100). Uses BUILD/wine/peer (never ~/.wine).
 set -euo pipefail
@@ -45,8 +45,7 @@ cmake --build --preset windows --target setup UnzDll >/dev/null
 shipped="$root/build/windows"
 cmake --preset "$ZAV_PRESET" >/dev/null
 cmake --build --preset "$ZAV_PRESET" --target setup UnzDll zavdriver >/dev/null
-nsis_target=()
-[ "$ZAV_WINE_ARCH" = win64 ] && nsis_target=("-XTarget amd64-unicode" -DWIDE)
+nsis_target=("-XTarget amd64-unicode" -DWIDE)
 work="$build/peerbench"
 rm -rf "$work"; mkdir -p "$work"
 results="$work/results.txt"

@@ -7,8 +7,8 @@
 #   bench/unzip_bench.sh [UnzDll.dll]
 #
 # Environment:
-#   UNZDLL           the DLL when no argument is given (default: the shipped i686 build's
-#                    where this host runs 32-bit Wine, else the x86-64 twin's)
+#   UNZDLL           the DLL when no argument is given (default: the x86-64 twin's,
+#                    build/windows64/UnzDll.dll)
 #   UNZ_BENCH_DIR    work folder (default: a new folder under ${TMPDIR:-/tmp}, removed after)
 #   UNZ_BENCH_RUNS   runs per tool, best time kept (default 3)
 #   UNZ_BENCH_MB     uncompressed size in MB (default 100)
