@@ -5,6 +5,8 @@
 #include <shobjidl.h>
 
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "engine/Shortcuts.h"
 #include "registry/Registry.h"
@@ -193,7 +195,11 @@ bool InsideSystemFolder(const Candidate& candidate, const char* windows, const c
 
 bool TouchesProtectedFolder(const char* resolved)
 {
-    static Candidate candidate;  // kept off the stack (33 KB); one removal runs at a time
+    // On the heap: 33 KB are too much for the stack, and a static would be carried in the
+    // program file. Without the memory nothing can be shown safe.
+    std::unique_ptr<Candidate> owned(new (std::nothrow) Candidate);
+    if (!owned) return true;
+    Candidate& candidate = *owned;
     candidate.resolved = resolved;
     candidate.comparedCount = 0;
     candidate.identified = IdentifyFolder(resolved, candidate.identity);
