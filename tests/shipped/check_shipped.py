@@ -5,7 +5,7 @@
 
 setup.exe: PE32, i386, Windows GUI; only system DLLs imported; string 109, icon group 130
 (16 x 16 and 32 x 32 in 256 colours), accelerators 109 and the manifest (x86, Common
-Controls 6.0.0.0). UnzDll.dll: PE32, i386, a DLL; only system DLLs imported; exactly the two
+Controls 6.0.0.0); at most 96 KiB beside its two embedded images, each a word a byte. UnzDll.dll: PE32, i386, a DLL; only system DLLs imported; exactly the two
 exports, undecorated. Prints one line per failed check; exits 1 when any failed.
 """
 import os
@@ -18,6 +18,8 @@ SUBSYSTEM_GUI = 2
 FILE_DLL = 0x2000
 RT_ICON, RT_STRING, RT_GROUP_ICON, RT_ACCELERATOR, RT_MANIFEST = 3, 6, 14, 9, 24
 FALT, FVIRTKEY = 0x10, 0x01
+# What setup.exe may weigh beyond its payload: the two images, stored as 16-bit words.
+OWN_BYTES_LIMIT = 96 * 1024
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "shell32.dll",
                "shlwapi.dll", "ole32.dll", "advapi32.dll", "msvcrt.dll"}
 
@@ -172,10 +174,18 @@ def check_library(path):
           f"UnzDll.dll: exports {exports}, not exactly the two undecorated names")
 
 
+def check_size(build):
+    setup, library, archive = (os.path.getsize(os.path.join(build, name))
+                               for name in ("setup.exe", "UnzDll.dll", "zav.zip"))
+    own = setup - 2 * (library + archive)
+    check(own <= OWN_BYTES_LIMIT, f"setup.exe: {own} bytes beside its payload, over {OWN_BYTES_LIMIT}")
+
+
 def main():
     build = sys.argv[1]
     check_setup(os.path.join(build, "setup.exe"))
     check_library(os.path.join(build, "UnzDll.dll"))
+    check_size(build)
     for failure in failures:
         print(failure)
     print(f"shipped files: {len(failures)} failed checks")
