@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Benchmark, not a test: our setup against an NSIS installer of the same product, in one run
 # under one Xvfb and one warm wineserver (winemenubuilder off), the cases interleaved round by
-# round. Prints sizes, medians, min-max and ratios for
+# round, with Wine's desktop kept running throughout (else Wine starts it again inside the
+# measured start of whichever program comes first after a pause). Prints sizes, medians,
+# min-max and ratios for
 #   sizes    the shipped i686 setup.exe, UnzDll.dll and zav.zip against NSIS's x86 installer
 #            of the same tree (zlib)
 #   install  ours from the click on "Install" to the end of setup.exe (all options on: seven
@@ -66,6 +68,7 @@ bench_mingw "$work/bare_required.exe" -mwindows -DREQUIRED_CALLS bench/bare_wind
 cp "$build/install/resources/setup.manifest" "$work/bare_required.exe.manifest"
 bench_mingw "$work/install_floor.exe" bench/install_floor.cpp -lole32 -luuid -lshell32
 bench_mingw "$work/write_floor.exe" bench/write_floor.cpp
+bench_mingw "$work/desktop_holder.exe" -mwindows bench/desktop_holder.cpp
 bench_mingw "$work/unzip_driver.exe" -I"$root/unzip/dll" bench/unzip_driver.cpp
 
 driver="$build/tests/zavdriver.exe"
@@ -124,6 +127,9 @@ print(f"  setup.exe - 2 x (UnzDll.dll + zav.zip): {(setup - 2 * (dll + archive))
 PY
 
 bench_session peer
+# Wine's desktop for the whole run, as a user's session has one (bench/desktop_holder.cpp);
+# it ends with the session.
+"$ZAV_WINE" "$work/desktop_holder.exe" </dev/null >/dev/null 2>&1 &
 
 # --- checks -------------------------------------------------------------------------------
 installed="$prefix/drive_c/Program Files/$product"
@@ -318,6 +324,8 @@ row("write floor (whole process, no inflating)", "scale_floor")
 ratio("UnzDll / NSIS", "scale_unzdll", "scale_nsis", "0.5")
 ratio("UnzDll / unzip", "scale_unzdll", "scale_unzip", "0.7")
 ratio("UnzDll / write floor", "scale_unzdll", "scale_floor", "1.3")
+ratio("write floor / unzip", "scale_floor", "scale_unzip")
+ratio("write floor / NSIS", "scale_floor", "scale_nsis")
 if med.get("traced_install"):
     print(f"\nTraced rounds: install {med['traced_install']:.1f} ms, start-up {med['traced_startup']:.1f} ms"
           " (the trace's own cost included)")
