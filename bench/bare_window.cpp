@@ -1,7 +1,15 @@
 // Benchmark baseline: the least a window program does before its first paint. One class and
 // one window of the setup's class, title and size, centred, painted by its class brush, and a
 // message loop. The start-up benchmark drives it exactly as it drives setup.exe.
+// Built with REQUIRED_CALLS it also makes the calls a setup cannot start without, before its
+// first paint: the common controls, COM for the thread, and the shell's name of a folder; so
+// it loads the system libraries that the setup loads (comctl32, ole32, shell32, advapi32).
 #include <windows.h>
+#ifdef REQUIRED_CALLS
+#include <commctrl.h>
+#include <objbase.h>
+#include <shlobj.h>
+#endif
 
 namespace {
 
@@ -18,6 +26,15 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
+#ifdef REQUIRED_CALLS
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+    CoInitialize(nullptr);
+    char folder[MAX_PATH];
+    SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, folder);
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &key) == ERROR_SUCCESS) RegCloseKey(key);
+#endif
     WNDCLASSEXA windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.style = CS_HREDRAW | CS_VREDRAW;

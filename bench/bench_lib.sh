@@ -7,7 +7,7 @@
 #   bench_session NAME      start BUILD/wine/NAME (Xvfb, prefix copy, warm wineserver,
 #                           winemenubuilder off); stopped when the script exits
 #   bench_product_tree DIR  zav.zip of the build expanded into DIR
-#   bench_clean             remove every trace of an installation of the product
+#   bench_clean             remove every trace of an installation of the product, and sync
 #   winpath PATH            the Unix path as Wine names it (Z:\...)
 #   bench_mingw OUT SRC...  one bench program built with the twin's cross compiler
 # Expects root (the worktree) to be set.
@@ -48,6 +48,8 @@ bench_clean() {
     find "$users" \( -name 'ZAV 1.00 beta 8*' -o -name 'UnzDll.dll' -o -name 'zav.zip' \) -prune \
         -exec rm -rf {} + 2>/dev/null || true
     rm -rf "$prefix/drive_c/Program Files/ZAV 1.00 beta 8"
+    # Written out before the next case, so that no case pays for the previous one's writes.
+    sync
 }
 
 bench_mingw() {

@@ -2,13 +2,15 @@
 // benchmark and for hand runs. Prints one line per measured or observed event.
 //
 //   zavdriver SETUP_EXE STEP...
-//     start                  start the setup; prints "painted_ms N" (start to first paint)
+//     start                  start the setup; prints "painted_ms N" (start to first paint) and
+//                            "painted_peak_ws_kb N" (its peak working set by then)
 //     to-progress            walk to the progress page, accepting the license
 //     page:N                 walk to page N (0 welcome, 1 license, 2 destination, 3 progress)
 //     previous:NAME          choose a previous configuration on the welcome page
 //     option:NAME=on|off     startmenu, desktop, group, run, readme
 //     install                press "Install"; waits for a message box or the end of the
-//                            setup; prints "box TEXT|CAPTION" or "exited_ms N" and "exit_code N"
+//                            setup; prints "box TEXT|CAPTION" or "exited_ms N", "exit_code N"
+//                            and "peak_ws_kb N" (the setup's peak working set)
 //     answer:ok              press OK on the open message box, then wait as install does
 //     browse:FOLDER          press "Change", choose FOLDER in the folder browser and press OK
 //                            (browse: alone: OK on the browser's root, the Desktop);
@@ -69,7 +71,9 @@ bool ReportOutcome(e2e::SetupDriver& driver, double clickedAt)
         double ended = e2e::NowMs();
         DWORD code = 0;
         driver.WaitForExit(0, &code);
-        std::printf("exited_ms %.1f\nexit_code %lu\n", ended - clickedAt, static_cast<unsigned long>(code));
+        std::printf("exited_ms %.1f\nexit_code %lu\npeak_ws_kb %llu\n", ended - clickedAt,
+                    static_cast<unsigned long>(code),
+                    static_cast<unsigned long long>(driver.PeakWorkingSet() / 1024));
         return true;
     }
     case e2e::WaitResult::TimedOut:
@@ -195,7 +199,9 @@ bool RunStep(e2e::SetupDriver& driver, const std::string& setupExe, const std::s
     if (step == "start") {
         double started = e2e::NowMs();
         if (!driver.Start(setupExe)) return false;
-        std::printf("painted_ms %.1f\n", e2e::NowMs() - started);
+        double painted = e2e::NowMs();
+        std::printf("painted_ms %.1f\npainted_peak_ws_kb %llu\n", painted - started,
+                    static_cast<unsigned long long>(driver.PeakWorkingSet() / 1024));
         return true;
     }
     if (step == "to-progress") return driver.GoToProgressPage();

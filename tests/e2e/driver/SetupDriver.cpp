@@ -1,5 +1,6 @@
 #include "SetupDriver.h"
 
+#include <psapi.h>
 #include <tlhelp32.h>
 
 #include <cstring>
@@ -143,7 +144,9 @@ bool SetupDriver::Start(const std::string& exePath, const std::string& currentDi
         if (NowMs() > deadline || !Running()) return false;
         Sleep(PollMs);
     }
-    return WaitUntilPainted(timeoutMs);
+    if (!WaitUntilPainted(timeoutMs)) return false;
+    SampleMemory();
+    return true;
 }
 
 bool SetupDriver::WaitUntilPainted(DWORD timeoutMs) const
@@ -271,10 +274,19 @@ bool SetupDriver::StartInstall()
     return PostMessageA(main_, WM_COMMAND, MAKEWPARAM(NextButtonId, BN_CLICKED), reinterpret_cast<LPARAM>(next)) != 0;
 }
 
+void SetupDriver::SampleMemory()
+{
+    PROCESS_MEMORY_COUNTERS counters{};
+    if (GetProcessMemoryInfo(processInfo_.hProcess, &counters, sizeof counters) &&
+        counters.PeakWorkingSetSize > peakWorkingSet_)
+        peakWorkingSet_ = counters.PeakWorkingSetSize;
+}
+
 WaitResult SetupDriver::WaitForMessageBoxOrExit(DWORD timeoutMs, MessageBoxInfo& box)
 {
     double deadline = NowMs() + timeoutMs;
     for (;;) {
+        SampleMemory();
         if (!Running()) return WaitResult::Exited;
         BoxSearch search{ProcessId(), main_, nullptr};
         EnumWindows(MatchBox, reinterpret_cast<LPARAM>(&search));

@@ -83,11 +83,16 @@ public:
     bool Answer(const MessageBoxInfo& box, int buttonId);
     bool WaitForExit(DWORD timeoutMs, DWORD* exitCode = nullptr);
     void Kill();
+    // The largest peak working set of the setup seen so far, in bytes. Sampled while the
+    // driver waits: Wine knows a process's memory only while it runs.
+    SIZE_T PeakWorkingSet() const { return peakWorkingSet_; }
 
 private:
     bool WaitUntilHandled(DWORD timeoutMs = 10000) const;
+    void SampleMemory();
 
     PROCESS_INFORMATION processInfo_{};
+    SIZE_T peakWorkingSet_ = 0;
     HWND main_ = nullptr;
 };
 
