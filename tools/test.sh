@@ -10,26 +10,38 @@ cd "$(dirname "$0")/.."
 # shellcheck source=../tests/support/wine-host.sh
 . tests/support/wine-host.sh
 
+# Every ctest run's summary is kept, for the one line of totals at the end.
+summaries="$(mktemp)"
+trap 'rm -f "$summaries"' EXIT
+run_ctest() {
+    local out
+    out="$(mktemp)"
+    ctest "$@" | tee "$out"
+    grep -E 'tests passed, [0-9]+ tests failed out of' "$out" >>"$summaries"
+    rm -f "$out"
+}
+
 cmake --preset native >/dev/null
 cmake --build --preset native
-ctest --preset native
+run_ctest --preset native
 
 cmake --preset windows >/dev/null
 cmake --build --preset windows
 win32_problem="$(zav_wine_host_problem win32)"
 if [ -z "$win32_problem" ]; then
-    ctest --preset windows
+    run_ctest --preset windows
     win32_ran="windows (i686): its file checks and every Wine test under 32-bit Wine"
 else
     # Only the checks of the shipped files: its Wine entries would all report themselves skipped.
-    ctest --preset windows -L static
+    run_ctest --preset windows -L static
     win32_ran="windows (i686): its file checks only; no Wine tests ($win32_problem)"
 fi
 
 cmake --preset windows64 >/dev/null
 cmake --build --preset windows64
-ctest --preset windows64
+run_ctest --preset windows64
 
 echo
 echo "Windows tests run: $win32_ran"
 echo "Windows tests run: windows64 (x86-64 twin): every Wine test under 64-bit Wine"
+awk '{ total += $NF; failed += $(NF - 5) } END { printf "ctest: %d passed, %d failed\n", total - failed, failed }' "$summaries"
