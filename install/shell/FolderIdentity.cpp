@@ -8,7 +8,11 @@
 
 bool SameFolder(const FolderIdentity& a, const FolderIdentity& b)
 {
-    return a.volumeSerial == b.volumeSerial && a.indexHigh == b.indexHigh && a.indexLow == b.indexLow;
+    // A serial of 0 means the volume did not say: Wine reports 0 until its mount manager
+    // answers, and the number then changes within one run. The index still tells, and a
+    // false match only refuses a deletion.
+    const bool sameVolume = a.volumeSerial == b.volumeSerial || a.volumeSerial == 0 || b.volumeSerial == 0;
+    return sameVolume && a.indexHigh == b.indexHigh && a.indexLow == b.indexLow;
 }
 
 bool ToFolderAbove(char (&path)[MAX_PATH])

@@ -16,6 +16,7 @@ struct FolderIdentity {
 // that can be opened, or the file system gives it no index.
 bool IdentifyFolder(const char* path, FolderIdentity& identity);
 
+// The same folder: the same file index on the same volume, or on a volume without a serial.
 bool SameFolder(const FolderIdentity& a, const FolderIdentity& b);
 
 // Turns a full path into the folder above it, as the path spells it; false at its root.
