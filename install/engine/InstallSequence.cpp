@@ -2,17 +2,21 @@
 
 #include <windows.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <cstddef>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <new>
 
 #include "engine/PayloadStaging.h"
+#include "engine/ProfileFolder.h"
 #include "engine/ProgressSteps.h"
 #include "engine/Shortcuts.h"
 #include "engine/UnzipBinding.h"
 #include "registry/Registry.h"
+#include "shell/FolderIdentity.h"
 #include "shell/Owners.h"
 #include "shell/SetupState.h"
 #include "shell/Text.h"
@@ -39,6 +43,8 @@ constexpr char FailureCaption[] = "Setup error";
 constexpr UINT FailureStyle = MB_OK | MB_ICONERROR;
 constexpr char PathTooLongText[] =
     "The install directory path is too long for ZAV.\n\nPlease select a shorter directory.";
+constexpr char DamagedSetupText[] =
+    "This setup file is damaged and cannot install ZAV.\n\nPlease download it again.";
 constexpr char StagingFailedText[] =
     "Setup could not write its files into the Templates folder.\n\nPlease check that folder and try again.";
 constexpr char ExpansionFailedText[] =
@@ -56,6 +62,12 @@ constexpr char SettingsNotCarriedFormat[] =
     "from\n\n%s\\%s\n\nPlease copy them from there yourself.";
 // The format with two paths of the platform's length.
 constexpr std::size_t SettingsNotCarriedCapacity = sizeof SettingsNotCarriedFormat + 2 * MAX_PATH;
+
+// What the unzip library names its temporary folders: "~unz", 8 hex digits, ".tmp".
+constexpr char UnzipTemporaryPrefix[] = "~unz";
+constexpr char UnzipTemporarySuffix[] = ".tmp";
+constexpr std::size_t UnzipTemporaryDigits = 8;
+constexpr char UnzipTemporaryPattern[] = "~unz*.tmp";
 
 // Files are compared in pieces of this size.
 constexpr DWORD CompareChunkBytes = 32768;
@@ -164,8 +176,28 @@ bool KeepUsersEntries(const char* staged, const char* users)
     });
 }
 
+// Whether this version's record names programDir: only there are the settings files the
+// user's own. Elsewhere a file of that name may be one an interrupted copy left empty.
+bool RecordedAtProgramDir()
+{
+    char recorded[RegistryTextCapacity];
+    FolderIdentity recordedFolder;
+    FolderIdentity programFolder;
+    return ReadThisVersionProgramPath(recorded) == 0 && text::IsFullPath(recorded) &&
+           IdentifyFolder(recorded, recordedFolder) && IdentifyFolder(g_setup.programDir, programFolder) &&
+           SameFolder(recordedFolder, programFolder);
+}
+
+// Whether nothing stands at path yet; anything that cannot be looked at counts as there.
+bool NothingAt(const char* path)
+{
+    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return false;
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
 // Copies the expanded product folder into the destination, where it becomes programDir. The
-// user's settings of an earlier copy in that folder are kept as they are.
+// user's settings of an installed copy of this version in that folder are kept as they are.
 bool CopyProduct()
 {
     char from[MAX_PATH];
@@ -175,13 +207,19 @@ bool CopyProduct()
         !JoinPath(stagedSettings, from, UserSettingsFolderName) ||
         !JoinPath(usersSettings, g_setup.programDir, UserSettingsFolderName))
         return false;
-    if (IsFolder(GetFileAttributesA(usersSettings)) && !KeepUsersEntries(stagedSettings, usersSettings))
-        return false;
-    if (RunFileOperation(FO_COPY, from, g_setup.installBaseDir, g_setup.mainWindow, ProductCopyFlags) != 0)
+    const bool madeHere = NothingAt(g_setup.programDir);
+    if (!madeHere && IsFolder(GetFileAttributesA(usersSettings)) && RecordedAtProgramDir() &&
+        !KeepUsersEntries(stagedSettings, usersSettings))
         return false;
     // Some shells report success for a copy into a destination they could not write (Wine
     // does), and the installation must not go on without the product.
-    return CopiedWhole(from, g_setup.programDir);
+    if (RunFileOperation(FO_COPY, from, g_setup.installBaseDir, g_setup.mainWindow, ProductCopyFlags) == 0 &&
+        CopiedWhole(from, g_setup.programDir))
+        return true;
+    // A half-made folder that no record names could never be removed; a folder that was there
+    // before is someone's, and stays.
+    if (madeHere) RunFileOperation(FO_DELETE, g_setup.programDir, nullptr, nullptr, QuietFlags);
+    return false;
 }
 
 void MakeChosenShortcuts()
@@ -210,6 +248,53 @@ void RemoveStagedFiles()
     g_setup.archiveStaged = false;
     g_setup.libraryStaged = false;
     g_setup.productExpanded = false;
+}
+
+bool IsUnzipTemporaryName(const char* name)
+{
+    constexpr int prefix = sizeof UnzipTemporaryPrefix - 1;
+    constexpr int suffix = sizeof UnzipTemporarySuffix - 1;
+    if (std::strlen(name) != prefix + UnzipTemporaryDigits + suffix) return false;
+    if (CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, name, prefix, UnzipTemporaryPrefix, prefix) != CSTR_EQUAL ||
+        CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, name + prefix + UnzipTemporaryDigits, suffix,
+                       UnzipTemporarySuffix, suffix) != CSTR_EQUAL)
+        return false;
+    for (std::size_t i = prefix; i < prefix + UnzipTemporaryDigits; ++i)
+        if (!std::strchr("0123456789abcdefABCDEF", name[i])) return false;
+    return true;
+}
+
+// A folder of ours in the staging folder, deleted whole; a link is never followed out of it.
+void DeleteStagedFolder(const char* path, DWORD attributes)
+{
+    if (!IsFolder(attributes) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return;
+    RunFileOperation(FO_DELETE, path, nullptr, nullptr, QuietFlags);
+}
+
+// What attempts that were cut short (killed, or the machine switched off) left in the staging
+// folder: the two staged files, the expanded product folder and the unzip library's temporary
+// folders. Nothing else there is touched; a file of ours in the way of a name stays.
+void RemoveEarlierLeftovers()
+{
+    char staging[MAX_PATH];
+    if (!FindProfileFolder(CSIDL_TEMPLATES, staging)) return;
+    char path[MAX_PATH];
+    for (const char* name : {StagedArchiveName, StagedLibraryName}) {
+        if (!JoinPath(path, staging, name)) continue;
+        const DWORD attributes = GetFileAttributesA(path);
+        if (attributes != INVALID_FILE_ATTRIBUTES && !IsFolder(attributes)) DeleteFileA(path);
+    }
+    if (JoinPath(path, staging, ProductVersionName)) DeleteStagedFolder(path, GetFileAttributesA(path));
+
+    char pattern[MAX_PATH];
+    if (!JoinPath(pattern, staging, UnzipTemporaryPattern)) return;
+    WIN32_FIND_DATAA found;
+    FindSearch search(FindFirstFileA(pattern, &found));
+    if (!search.Valid()) return;
+    do {
+        if (IsUnzipTemporaryName(found.cFileName) && JoinPath(path, staging, found.cFileName))
+            DeleteStagedFolder(path, found.dwFileAttributes);
+    } while (FindNextFileA(search.Get(), &found));
 }
 
 // Merges the user settings of the previous version chosen on the welcome page into the
@@ -253,14 +338,18 @@ bool ProductExpanded()
     return true;
 }
 
-// Everything from staging to the last progress step, drawing the progress on pageDC.
-// Null when installed; otherwise what to tell the user. What was written so far stays.
-const char* InstallProduct(HDC pageDC)
+// Everything from staging to the last progress step, drawing the progress on pageDC; alone
+// when no other setup is at work on the staging folder. Null when installed; otherwise what
+// to tell the user.
+const char* InstallProduct(HDC pageDC, bool alone)
 {
     // A program folder path that does not fit would send everything to the wrong place.
     if (!ProgramTreeFits(g_setup.installBaseDir) || !text::Copy(g_setup.programDir, g_setup.installBaseDir) ||
         !text::AppendPath(g_setup.programDir, ProductVersionName))
         return PathTooLongText;
+    // Checked before anything is written or loaded: damaged code must never run.
+    if (!PayloadIntact()) return DamagedSetupText;
+    if (alone) RemoveEarlierLeftovers();
     if (StagePayload() != 0) return StagingFailedText;
 
     AdvanceProgress(pageDC, ExtractingIncrement, ExtractingText);
@@ -314,9 +403,12 @@ int RunInstallSequence()
 
     const char* failure;
     {
+        KernelObject atWork(CreateMutexA(nullptr, FALSE, StagingInUseName));
+        const DWORD claimError = GetLastError();
+        const bool alone = atWork && claimError != ERROR_ALREADY_EXISTS;
         // Nothing dispatches WM_PAINT while the steps run, so they draw straight onto the page.
         WindowDC pageDC(g_setup.progressPage);
-        failure = InstallProduct(pageDC.Get());
+        failure = InstallProduct(pageDC.Get(), alone);
     }
     if (failure) {
         RemoveStagedFiles();

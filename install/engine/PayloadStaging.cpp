@@ -8,6 +8,7 @@
 #include <new>
 
 #include "engine/ProfileFolder.h"
+#include "payload/ImageCheck.h"
 #include "shell/FolderIdentity.h"
 #include "shell/Owners.h"
 #include "shell/SetupState.h"
@@ -15,9 +16,6 @@
 #include "shell/TextPath.h"
 
 namespace {
-
-constexpr char LibraryFileName[] = "UnzDll.dll";
-constexpr char ArchiveFileName[] = "zav.zip";
 
 // Each path starts as the staging folder and gets the file name appended.
 template <std::size_t N>
@@ -33,6 +31,11 @@ constexpr bool FitsOneWrite(unsigned long long byteCount)
 }
 
 } // namespace
+
+bool PayloadIntact()
+{
+    return ImageIntact(LibraryImage) && ImageIntact(ArchiveImage);
+}
 
 bool IsInStagingFolder(const char* path)
 {
@@ -57,8 +60,8 @@ int StagePayload()
     g_setup.archiveStaged = false;
     // Without the Templates folder the paths would point at the current directory.
     if (!FindProfileFolder(CSIDL_TEMPLATES, g_setup.stagingDir)) return 1;
-    if (!BuildStagingPath(g_setup.unzipLibraryPath, LibraryFileName)) return 1;
-    if (!BuildStagingPath(g_setup.archivePath, ArchiveFileName)) return 1;
+    if (!BuildStagingPath(g_setup.unzipLibraryPath, StagedLibraryName)) return 1;
+    if (!BuildStagingPath(g_setup.archivePath, StagedArchiveName)) return 1;
 
     if (WriteEmbeddedImage(g_setup.unzipLibraryPath, LibraryImage) != 0) return 1;
     g_setup.libraryStaged = true;

@@ -4,6 +4,14 @@
 
 #include "payload/Payload.h"
 
+// The names of the two staged files in the staging folder.
+constexpr char StagedLibraryName[] = "UnzDll.dll";
+constexpr char StagedArchiveName[] = "zav.zip";
+
+// Whether both embedded images are as they were built (every word checked): a damaged setup
+// file must write nothing and load nothing.
+bool PayloadIntact();
+
 // Fills stagingDir, unzipLibraryPath and archivePath and writes both images, library first.
 // The Templates folder is created when it is missing.
 // 0 when both files stand complete on disk; 1 when the Templates folder cannot be named,

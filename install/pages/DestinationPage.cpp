@@ -7,8 +7,10 @@
 #include "display/SizeText.h"
 #include "engine/InstallSequence.h"
 #include "engine/PayloadStaging.h"
+#include "engine/Removal.h"
 #include "registry/Registry.h"
 #include "shell/Controls.h"
+#include "shell/FolderIdentity.h"
 #include "shell/MainWindow.h"
 #include "shell/Owners.h"
 #include "shell/SetupState.h"
@@ -31,6 +33,8 @@ constexpr const char PathTooLongText[] =
     "Selected directory path is too long for install!\n\nPlease select another directory.";
 constexpr const char StagingFolderText[] =
     "Selected directory holds the temporary files of Setup!\n\nPlease select another directory.";
+constexpr const char OtherVersionFolderText[] =
+    "Selected directory is inside the directory of another ZAV version!\n\nPlease select another directory.";
 
 constexpr int EditX = 10;
 constexpr int EditY = 75;
@@ -75,6 +79,24 @@ void MeasureFreeSpace()
     text::Copy(g_setup.freeSpaceText, FormatSize(g_setup.freeSpace));
 }
 
+// Whether folder is, or lies inside, the program folder of another recorded version, under any
+// spelling: removing that version deletes its folder, and this installation with it. A record
+// naming a folder that removal would never delete (a drive, a profile) endangers nothing, and
+// must not shut the user out of everything below it.
+bool InsideAnotherVersion(const char* folder)
+{
+    char recorded[RegistryTextCapacity];
+    for (unsigned index = 0; ReadOtherVersionProgramPath(index, recorded); ++index) {
+        FolderIdentity programFolder;
+        char deletable[MAX_PATH];
+        // A relative path would name a folder by the current directory, not by the record.
+        if (text::IsFullPath(recorded) && IdentifyFolder(recorded, programFolder) &&
+            LiesWithin(folder, programFolder) && IsSafeFolderToDelete(recorded, deletable))
+            return true;
+    }
+    return false;
+}
+
 // The folder that holds this version's recorded program folder, when the update can go in
 // place there: the recorded path is full and plain, names an existing folder of the product's
 // own name (the installation always goes into installBaseDir\ProductVersionName), and the
@@ -92,7 +114,7 @@ bool InstalledCopyBase(char (&base)[MAX_PATH])
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
     if (lstrcmpiA(PathFindFileNameA(recorded), ProductVersionName) != 0) return false;
     if (!PathRemoveFileSpecA(recorded) || !text::Copy(base, recorded)) return false;
-    return ProgramTreeFits(base) && !IsInStagingFolder(base);
+    return ProgramTreeFits(base) && !IsInStagingFolder(base) && !InsideAnotherVersion(base);
 }
 
 // An installed copy of this version is updated where it stands; anything else goes into
@@ -139,6 +161,7 @@ const char* RefusalOf(const char* folder)
     if (!ProgramTreeFits(folder)) return PathTooLongText;
     // Staging writes into that folder and its clean-up deletes the product folder there.
     if (IsInStagingFolder(folder)) return StagingFolderText;
+    if (InsideAnotherVersion(folder)) return OtherVersionFolderText;
     // Exactly the needed space is enough; an unknown free space counts as none.
     if (DiskFreeSpace(folder) < g_setup.neededSpace) return NoFreeSpaceText;
     return nullptr;

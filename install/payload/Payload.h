@@ -6,10 +6,12 @@
 #include <cstdint>
 
 // One file as 16-bit words, one word per byte in file order: the byte is the low half of
-// its word, the high half is 0 and is never read.
+// its word, the high half is 0 and is never written out. crc32 is the CRC-32 of the file's
+// bytes, recorded when the words were generated, so that damage to them can be told.
 struct EmbeddedImage {
     const std::uint16_t* words;
     std::size_t byteCount;
+    std::uint32_t crc32;
 };
 
 // UnzDll.dll. In the program's data it lies directly in front of the archive.

@@ -9,12 +9,14 @@ follows the library directly in the program's data. Numbers are written in decim
 without padding, many to a line: the compiler reads a short, dense source fastest.
 The archive's longest entry path is written beside them, so that the setup can tell
 whether the product fits below a destination, and its files with their sizes, so that it
-can tell whether an expansion left all of them.
+can tell whether an expansion left all of them. Each image gets the CRC-32 of the very
+bytes embedded, so that the setup can tell a damaged copy of itself before it stages.
 """
 import io
 import os
 import sys
 import zipfile
+import zlib
 
 NUMBERS_PER_LINE = 64
 
@@ -81,8 +83,8 @@ const PayloadWords Words = {{
 
 }} // namespace
 
-const EmbeddedImage LibraryImage = {{Words.library, {len(library)}}};
-const EmbeddedImage ArchiveImage = {{Words.archive, {len(archive)}}};
+const EmbeddedImage LibraryImage = {{Words.library, {len(library)}, {zlib.crc32(library):#010x}u}};
+const EmbeddedImage ArchiveImage = {{Words.archive, {len(archive)}, {zlib.crc32(archive):#010x}u}};
 const char ArchiveLongestPath[] = "{longest_path(archive)}";
 const ArchiveFile ArchiveFiles[] = {{
 {archive_files(archive)}

@@ -278,6 +278,22 @@ int ReadThisVersionProgramPath(RegistryText& path)
     return ReadProgramPath(ProductVersionName, path);
 }
 
+bool ReadOtherVersionProgramPath(unsigned index, RegistryText& path)
+{
+    path[0] = '\0';
+    RegKey product = OpenUserKey(ProductKeyPath);
+    if (!product) return false;
+    RegistryText name;
+    LONG result = RegEnumKeyA(product.Get(), index, name, sizeof name);
+    // A name too long for our buffers names no version whose folder we could read.
+    if (result == ERROR_MORE_DATA) return true;
+    if (result != ERROR_SUCCESS) return false;
+    name[sizeof name - 1] = '\0';
+    if (lstrcmpiA(name, ProductVersionName) == 0) return true;
+    if (ReadProgramPath(name, path) != 0) path[0] = '\0';
+    return true;
+}
+
 bool IsInstalledProgramPathRecorded()
 {
     RegKey directories = OpenVersionKey(DirectoriesKeyFormat, g_setup.selectedVersionName);

@@ -40,5 +40,9 @@ int ReadThisVersionProgramPath(char (&path)[RegistryTextCapacity]);
 // Whether the record of selectedVersionName holds a "Program Path" at all, readable or not: a
 // path that is there but cannot be read whole still names a folder that exists.
 bool IsInstalledProgramPathRecorded();
+// The "Program Path" of the recorded version at index (enumeration order of Software\ZAV) when
+// it is another version than this setup's own and its path can be read whole; empty otherwise.
+// False when there is no version at index.
+bool ReadOtherVersionProgramPath(unsigned index, char (&path)[RegistryTextCapacity]);
 int DeleteVersionKey();                      // of selectedVersionName
 int DeleteProductKey();

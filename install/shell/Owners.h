@@ -20,6 +20,8 @@ using Bitmap = GdiObject<HBITMAP>;
 using MemoryDC = UniqueHandle<NullEmpty<HDC, &DeleteDC>>;
 // File from CreateFile (null or INVALID_HANDLE_VALUE when empty).
 using FileHandle = UniqueHandle<InvalidEmpty<&CloseHandle>>;
+// Mutex or other named kernel object from a Create call, which answers null on failure.
+using KernelObject = UniqueHandle<NullEmpty<HANDLE, &CloseHandle>>;
 // Directory search from FindFirstFile.
 using FindSearch = UniqueHandle<InvalidEmpty<&FindClose>>;
 // Module from LoadLibrary.

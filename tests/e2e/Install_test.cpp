@@ -4,10 +4,14 @@
 // is as it was for the tests that follow.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <psapi.h>
 #include <shlobj.h>
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <cstring>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
@@ -25,6 +29,58 @@ namespace {
 
 constexpr DWORD InstallTimeoutMs = 60000;
 const std::string DirectoriesKey = "Software\\ZAV\\ZAV 1.00 beta 8\\Directories";
+constexpr char DamagedSetupText[] =
+    "This setup file is damaged and cannot install ZAV.\n\nPlease download it again.";
+
+// Where a file's bytes stand embedded in a program file as words: each byte followed by a
+// zero byte. Found by the words of the file's first bytes; npos when they are not there.
+std::size_t EmbeddedAt(const std::string& program, const std::string& file)
+{
+    constexpr std::size_t Probe = 256;
+    std::string words;
+    for (std::size_t i = 0; i < Probe && i < file.size(); ++i) {
+        words += file[i];
+        words += '\0';
+    }
+    return program.find(words);
+}
+
+// The base names of the modules a process has loaded (empty when they cannot be listed).
+std::vector<std::string> LoadedModules(HANDLE process)
+{
+    HMODULE modules[1024];
+    DWORD needed = 0;
+    std::vector<std::string> names;
+    if (!EnumProcessModules(process, modules, sizeof modules, &needed)) return names;
+    for (DWORD i = 0; i < needed / sizeof modules[0] && i < std::size(modules); ++i) {
+        char name[MAX_PATH];
+        if (GetModuleBaseNameA(process, modules[i], name, sizeof name)) names.push_back(Lower(name));
+    }
+    return names;
+}
+
+// While alive, Wine's relay trace of new processes shows the named calls and no others.
+class RelayLimitedTo {
+public:
+    explicit RelayLimitedTo(const char* calls)
+    {
+        RegCreateKeyA(HKEY_CURRENT_USER, KeyPath, &key_);
+        RegSetValueExA(key_, ValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(calls),
+                       static_cast<DWORD>(std::strlen(calls) + 1));
+    }
+    ~RelayLimitedTo()
+    {
+        RegDeleteValueA(key_, ValueName);
+        RegCloseKey(key_);
+    }
+    RelayLimitedTo(const RelayLimitedTo&) = delete;
+    RelayLimitedTo& operator=(const RelayLimitedTo&) = delete;
+
+private:
+    static constexpr char KeyPath[] = "Software\\Wine\\Debug";
+    static constexpr char ValueName[] = "RelayInclude";
+    HKEY key_ = nullptr;
+};
 
 // While alive, text files open in our recorder, which writes down each file it is given.
 // The association the prefix had (if any) is put back afterwards.
@@ -344,6 +400,54 @@ TEST_F(InstallEndToEndTest, ConsoleDriverRunsAScenario)
     EXPECT_EQ(ReadTree(DefaultProgramDir()), ExpectedProductTree());
 }
 
+// A copy of the setup damaged inside one of its embedded images, as a broken download would
+// be: it says so before it writes or loads anything, and the user may close it.
+TEST_F(InstallEndToEndTest, ADamagedSetupFileSaysSoAndWritesAndLoadsNothing)
+{
+    const std::string program = ReadFile(BuildPath("setup.exe"));
+    const struct {
+        const char* what;
+        std::string file;
+    } images[] = {
+        {"library", ReadFile(BuildPath("UnzDll.dll"))},
+        {"archive", ReadFile(BuildPath("zav.zip"))},
+    };
+    const std::string templates = SpecialFolder(CSIDL_TEMPLATES);
+    for (const auto& image : images) {
+        SCOPED_TRACE(image.what);
+        Clean();
+        const std::size_t at = EmbeddedAt(program, image.file);
+        ASSERT_NE(at, std::string::npos);
+        // 32 bytes in the middle of the image's words: data bytes and zero high bytes alike.
+        std::string damaged = program;
+        for (std::size_t i = 0; i < 32; ++i) damaged[at + image.file.size() + i] ^= '\xA5';
+        const std::string folder = startDirectory_ + "\\" + image.what;
+        CreateDirectoryA(folder.c_str(), nullptr);
+        ASSERT_TRUE(WriteFile(folder + "\\setup.exe", damaged));
+        const Tree templatesBefore = ReadTree(templates);
+
+        e2e::SetupDriver driver;
+        ASSERT_TRUE(driver.Start(folder + "\\setup.exe", startDirectory_));
+        ASSERT_TRUE(driver.GoToProgressPage());
+        SetOptions(driver, false, false, false);
+        ASSERT_TRUE(driver.StartInstall());
+        e2e::MessageBoxInfo box;
+        ASSERT_EQ(driver.WaitForMessageBoxOrExit(InstallTimeoutMs, box), e2e::WaitResult::MessageBox);
+
+        EXPECT_EQ(box.text, DamagedSetupText);
+        EXPECT_EQ(box.caption, "Setup error");
+        EXPECT_EQ(box.owner, driver.MainWindow());
+        // While the box is open: nothing written into Templates or the destination, nothing loaded.
+        EXPECT_EQ(ReadTree(templates), templatesBefore);
+        EXPECT_FALSE(PathExists(DefaultProgramDir()));
+        const std::vector<std::string> modules = LoadedModules(driver.Process());
+        ASSERT_NE(std::find(modules.begin(), modules.end(), "setup.exe"), modules.end());
+        EXPECT_EQ(std::find(modules.begin(), modules.end(), "unzdll.dll"), modules.end());
+        ASSERT_TRUE(driver.Answer(box, IDOK));
+        EXPECT_TRUE(driver.Running());
+    }
+}
+
 // Started from a download folder that also holds a library named like the setup's own unzip
 // library: the setup loads its staged copy by full path, never the one beside it.
 TEST_F(InstallEndToEndTest, NoLibraryPlantedBesideTheSetupIsLoaded)
@@ -353,6 +457,23 @@ TEST_F(InstallEndToEndTest, NoLibraryPlantedBesideTheSetupIsLoaded)
     CreateDirectoryA(downloads.c_str(), nullptr);
     ASSERT_TRUE(CopyFileA(BuildPath("setup.exe").c_str(), (downloads + "\\setup.exe").c_str(), FALSE));
     ASSERT_TRUE(CopyFileA(BuildPath("tests\\planted.dll").c_str(), planted.c_str(), FALSE));
+
+    // Wine supplies its own system libraries before planted ones, so the restriction is watched
+    // itself: the setup's first act limits the search for libraries to the system folder
+    // (LOAD_LIBRARY_SEARCH_SYSTEM32, 0x800). The console driver starts it under Wine's relay
+    // trace, which goes to the driver's Unix standard error and its child's.
+    const std::string trace = startDirectory_ + "\\relay.txt";
+    ASSERT_TRUE(WriteFile(trace, ""));
+    {
+        RelayLimitedTo relay("SetDefaultDllDirectories");
+        ASSERT_TRUE(RunUnixCommand(
+            {"sh", "-c",
+             "env -u WINEPRELOADRESERVE -u WINESERVERSOCKET WINEDEBUG=+relay \"$ZAV_WINE\" \"$0\" \"$1\" start "
+             ">/dev/null 2>\"$2\"",
+             UnixPath(BuildPath("tests\\zavdriver.exe")), downloads + "\\setup.exe", UnixPath(trace)}));
+    }
+    const std::string traced = ReadFile(trace);
+    EXPECT_NE(traced.find("SetDefaultDllDirectories(00000800)"), std::string::npos) << traced.substr(0, 2000);
 
     e2e::SetupDriver driver;
     ASSERT_TRUE(driver.Start(downloads + "\\setup.exe", startDirectory_));

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/InstallSequence.h"
+#include "payload/Payload.h"
 #include "pages/DestinationPage.h"
 #include "pages/ProgressPage.h"
 #include "pages/WelcomePage.h"
@@ -32,6 +33,8 @@ const std::string DirectoriesKey = "Software\\ZAV\\ZAV 1.00 beta 8\\Directories"
 // What a failed attempt tells the user.
 constexpr char PathTooLongText[] =
     "The install directory path is too long for ZAV.\n\nPlease select a shorter directory.";
+constexpr char DamagedSetupText[] =
+    "This setup file is damaged and cannot install ZAV.\n\nPlease download it again.";
 constexpr char StagingFailedText[] =
     "Setup could not write its files into the Templates folder.\n\nPlease check that folder and try again.";
 constexpr char ExpansionFailedText[] =
@@ -71,6 +74,32 @@ HMODULE WINAPI LoadStandInLibrary(LPCSTR path)
         return realLoadLibrary(BuildPath("tests\\fakes\\" + standInLibrary).c_str());
     return realLoadLibrary(path);
 }
+
+// Changes one word of an embedded image in memory, as damage to the program file would, and
+// puts it back when it goes.
+class DamagedWord {
+public:
+    DamagedWord(const EmbeddedImage& image, std::size_t index, std::uint16_t change)
+        : word_(const_cast<std::uint16_t*>(image.words + index))
+    {
+        VirtualProtect(word_, sizeof *word_, PAGE_READWRITE, &protection_);
+        original_ = *word_;
+        *word_ = static_cast<std::uint16_t>(original_ ^ change);
+    }
+    ~DamagedWord()
+    {
+        *word_ = original_;
+        DWORD ignored;
+        VirtualProtect(word_, sizeof *word_, protection_, &ignored);
+    }
+    DamagedWord(const DamagedWord&) = delete;
+    DamagedWord& operator=(const DamagedWord&) = delete;
+
+private:
+    std::uint16_t* word_;
+    std::uint16_t original_ = 0;
+    DWORD protection_ = 0;
+};
 
 // A drive letter that names no drive.
 std::string MissingDrive()
@@ -380,6 +409,9 @@ TEST_F(InstallSequenceTest, FailedStepsLeaveTheWizardReadyAndASecondInstallCompl
         {"part expanded", "Setup - ZAV", ExpansionFailedText},
         {"unwritable destination", "Setup - ZAV", CopyFailedText},
         {"held file of the same size", "Setup - ZAV", CopyFailedText},
+        {"damaged library", "Setup - ZAV", DamagedSetupText},
+        {"damaged archive", "Setup - ZAV", DamagedSetupText},
+        {"full disk", "Setup - ZAV", CopyFailedText},  // last: it needs the small disks
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -399,10 +431,15 @@ TEST_F(InstallSequenceTest, FailedStepsLeaveTheWizardReadyAndASecondInstallCompl
         {
             // The cause of the failure, removed again when the block ends.
             HANDLE heldLibrary = INVALID_HANDLE_VALUE;  // or another held file
+            HANDLE otherSetup = nullptr;
             std::unique_ptr<ImportPatch> library;
+            std::unique_ptr<DamagedWord> damage;
+            std::string filler;
             std::string name = c.name;
             if (name == "staging") {
                 // Another setup at work: its library is loaded, its product expanded.
+                otherSetup = CreateMutexA(nullptr, FALSE, StagingInUseName);
+                ASSERT_NE(otherSetup, nullptr);
                 WriteTree(Templates("ZAV 1.00 beta 8"), {{"readme.txt", "theirs"}});
                 heldLibrary = CreateFileA(Templates("UnzDll.dll").c_str(), GENERIC_READ, 0, nullptr,
                                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -424,12 +461,32 @@ TEST_F(InstallSequenceTest, FailedStepsLeaveTheWizardReadyAndASecondInstallCompl
                 heldLibrary = CreateFileA((programDir_ + "\\readme.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
                 ASSERT_NE(heldLibrary, INVALID_HANDLE_VALUE);
+            } else if (name == "damaged library") {
+                // A high byte that is not 0: the library's bytes themselves are unchanged.
+                damage = std::make_unique<DamagedWord>(LibraryImage, LibraryImage.byteCount / 2, 0x0100);
+            } else if (name == "damaged archive") {
+                damage = std::make_unique<DamagedWord>(ArchiveImage, ArchiveImage.byteCount - 1, 0x0001);
+            } else if (name == "full disk") {
+                // Room for part of the product only: the copy stops part-way in a folder it made.
+                if (!SmallDisksMounted()) GTEST_SKIP() << "the small disks are not mounted";
+                const std::string disk = SmallDiskPath("enough");
+                RemoveTree(disk + "\\ZAV 1.00 beta 8");
+                ULARGE_INTEGER free = {};
+                ASSERT_TRUE(GetDiskFreeSpaceExA(disk.c_str(), &free, nullptr, nullptr));
+                filler = disk + "\\filler.bin";
+                WriteFile(filler, std::string(static_cast<std::size_t>(free.QuadPart) - 3 * 4096, 'f'));
+                text::Copy(g_setup.installBaseDir, disk.c_str());
             } else {
                 // A destination that cannot be written: a drive that is not there (any more).
                 text::Copy(g_setup.installBaseDir, (MissingDrive() + "\\Programs").c_str());
             }
+            const std::string attemptDir = std::string(g_setup.installBaseDir) + "\\ZAV 1.00 beta 8";
+            const bool folderBefore = PathExists(attemptDir);
 
             EXPECT_EQ(RunInstallSequence(), 1);
+
+            // A program folder the attempt made is gone again; one that was there before stays.
+            EXPECT_EQ(PathExists(attemptDir), folderBefore);
 
             ExpectReadyForAnotherTry();
             EXPECT_EQ(WindowText(wizard.Main()), c.title);
@@ -448,7 +505,10 @@ TEST_F(InstallSequenceTest, FailedStepsLeaveTheWizardReadyAndASecondInstallCompl
             EXPECT_EQ(PathExists(Templates("ZAV 1.00 beta 8")), name == "staging");
             EXPECT_EQ(ReadFile(usersTemplate), "the user's");
             if (heldLibrary != INVALID_HANDLE_VALUE) CloseHandle(heldLibrary);
-            if (name == "unwritable destination") text::Copy(g_setup.installBaseDir, base_.c_str());  // chosen anew
+            if (otherSetup) CloseHandle(otherSetup);
+            if (!filler.empty()) DeleteFileA(filler.c_str());
+            if (name == "unwritable destination" || name == "full disk")
+                text::Copy(g_setup.installBaseDir, base_.c_str());  // chosen anew
         }
 
         Press(NextButtonId);
@@ -478,12 +538,9 @@ TEST_F(InstallSequenceTest, ADestinationTooDeepForTheProgramFolderStagesNothing)
 
 TEST_F(InstallSequenceTest, AReinstallKeepsTheUsersSettingsAndReplacesTheRest)
 {
-    Wizard wizard;
-    MessageBoxAnswerer answerer(IDOK);
-    ImportPatch shellExecute("shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(&RecordingShellExecute));
-    Prepare(false, true, false);
     // An earlier copy: the user edited two settings files and added a file and a folder;
-    // "Default\\recent.lst" is gone, and the readme is an old one.
+    // "Default\\recent.lst" is gone, and the readme is an old one. Where no record of this
+    // version names the folder, the settings files may be ones a killed copy left unwritten.
     const std::map<std::string, std::string> users = {
         {"UserSettings", TreeFolderMark},
         {"UserSettings\\Default", TreeFolderMark},
@@ -491,17 +548,89 @@ TEST_F(InstallSequenceTest, AReinstallKeepsTheUsersSettingsAndReplacesTheRest)
         {"UserSettings\\Mine", TreeFolderMark},
         {"UserSettings\\Mine\\notes.txt", "added too"},
         {"UserSettings\\mine.ini", "added"},
-        {"UserSettings\\profiles.ini", "[edited too]"},
+        {"UserSettings\\profiles.ini", ""},
     };
-    WriteTree(programDir_, users);
-    WriteTree(programDir_, {{"readme.txt", "an old readme"}});
+    const std::string elsewhere = MakeTempFolder("elsewhere");
+    const struct {
+        const char* name;
+        const char* recorded;  // this version's "Program Path"; nullptr: no record
+        bool kept;
+    } cases[] = {
+        {"recorded at this folder", programDir_.c_str(), true},
+        {"recorded at another folder", elsewhere.c_str(), false},
+        {"not recorded", nullptr, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RemoveInstallationLeftovers();
+        RemoveTree(programDir_);
+        if (c.recorded) RecordVersion("ZAV 1.00 beta 8", true, c.recorded);
+        Wizard wizard;
+        MessageBoxAnswerer answerer(IDOK);
+        ImportPatch shellExecute("shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(&RecordingShellExecute));
+        Prepare(false, true, false);
+        WriteTree(programDir_, users);
+        WriteTree(programDir_, {{"readme.txt", "an old readme"}});
 
-    ASSERT_EQ(RunInstallSequence(), 0);
+        ASSERT_EQ(RunInstallSequence(), 0);
 
-    std::map<std::string, std::string> expected = ExpectedProductTree();
-    for (const auto& entry : users) expected[entry.first] = entry.second;
-    EXPECT_EQ(ReadTree(programDir_), expected);
-    ExpectSetupEnded();
+        std::map<std::string, std::string> expected = ExpectedProductTree();
+        for (const auto& entry : users)
+            if (c.kept || !expected.count(entry.first)) expected[entry.first] = entry.second;
+        EXPECT_EQ(ReadTree(programDir_), expected);
+        ExpectSetupEnded();
+    }
+    RemoveTree(elsewhere);
+}
+
+TEST_F(InstallSequenceTest, AnInstallationFirstRemovesWhatInterruptedAttemptsLeftThereAndNothingElse)
+{
+    // What the unzip library leaves when an expansion is killed, and the user's own entries
+    // that merely look alike.
+    const std::vector<std::string> leftovers = {"~unz0123abcd.tmp", "~unzDEADBEEF.tmp"};
+    const Tree users = {
+        {"~unzzzzzzzzz.tmp", TreeFolderMark},
+        {"~unzzzzzzzzz.tmp\\mine.txt", "mine"},
+        {"~unz0123abc.tmp", TreeFolderMark},
+        {"~unz0123abcd.tmp.old", TreeFolderMark},
+        {"~unz89abcdef.tmp", "a file, not a folder"},
+        {"letter.dot", "the user's"},
+    };
+    const struct {
+        const char* name;
+        bool otherSetupAtWork;  // whose temporary folders they may be
+    } cases[] = {
+        {"alone", false},
+        {"another setup at work", true},
+    };
+    const std::string templates = SpecialFolder(CSIDL_TEMPLATES);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RemoveInstallationLeftovers();
+        RemoveTree(programDir_);
+        Wizard wizard;
+        MessageBoxAnswerer answerer(IDOK);
+        ImportPatch shellExecute("shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(&RecordingShellExecute));
+        Prepare(false, true, false);
+        for (const std::string& leftover : leftovers)
+            WriteTree(Templates(leftover.c_str()), {{"x", TreeFolderMark}, {"x\\readme.txt", "half"}});
+        WriteTree(templates, users);
+        HANDLE otherSetup = c.otherSetupAtWork ? CreateMutexA(nullptr, FALSE, StagingInUseName) : nullptr;
+
+        ASSERT_EQ(RunInstallSequence(), 0);
+
+        if (otherSetup) CloseHandle(otherSetup);
+        for (const std::string& leftover : leftovers)
+            EXPECT_EQ(PathExists(Templates(leftover.c_str())), c.otherSetupAtWork) << leftover;
+        for (const auto& entry : users) {
+            const std::string path = Templates(entry.first.c_str());
+            if (entry.second == TreeFolderMark) EXPECT_TRUE(DirectoryExists(path)) << entry.first;
+            else EXPECT_EQ(ReadFile(path), entry.second) << entry.first;
+        }
+        EXPECT_EQ(ReadTree(programDir_), ExpectedProductTree());
+        ExpectSetupEnded();
+        for (const auto& entry : users) RemoveTree(Templates(entry.first.c_str()));
+    }
 }
 
 TEST_F(InstallSequenceTest, SettingsThatDoNotAllArriveAreToldAndTheProductStays)

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/PayloadStaging.h"
+#include "payload/ImageCheck.h"
 #include "payload/Payload.h"
 #include "shell/SetupState.h"
 #include "support/Files.h"
@@ -206,4 +207,40 @@ TEST_F(PayloadStagingTest, AMissingTemplatesFolderIsCreatedAndStagedInto)
         EXPECT_EQ(ReadFile(missing + "\\zav.zip"), ReadFile(BuildPath("zav.zip")));
     }
     RemoveTree(root);
+}
+
+TEST_F(PayloadStagingTest, EveryWordOfAnImageIsCheckedAgainstItsRecordedCrc)
+{
+    // The CRC-32 check value of ZIP and zlib: "123456789" gives 0xCBF43926.
+    const std::string check = "123456789";
+    const std::vector<std::uint16_t> checkWords(check.begin(), check.end());
+    std::vector<std::uint16_t> library(LibraryImage.words, LibraryImage.words + LibraryImage.byteCount);
+    std::vector<std::uint16_t> lowChanged = checkWords;
+    lowChanged[4] ^= 0x01;
+    std::vector<std::uint16_t> highSet = checkWords;
+    highSet[8] |= 0x0100;  // its data byte unchanged
+    std::vector<std::uint16_t> libraryChanged = library;
+    libraryChanged[library.size() / 2] ^= 0x20;
+    std::vector<std::uint16_t> libraryHighSet = library;
+    libraryHighSet.back() |= 0x8000;
+
+    const struct {
+        const char* what;
+        EmbeddedImage image;
+        bool intact;
+    } cases[] = {
+        {"the embedded library", LibraryImage, true},
+        {"the embedded archive", ArchiveImage, true},
+        {"the check value", {checkWords.data(), checkWords.size(), 0xCBF43926u}, true},
+        {"a data byte changed", {lowChanged.data(), lowChanged.size(), 0xCBF43926u}, false},
+        {"a high byte set", {highSet.data(), highSet.size(), 0xCBF43926u}, false},
+        {"the library, a data byte changed", {libraryChanged.data(), library.size(), LibraryImage.crc32}, false},
+        {"the library, its last high byte set", {libraryHighSet.data(), library.size(), LibraryImage.crc32}, false},
+        {"the library, one byte short", {library.data(), library.size() - 1, LibraryImage.crc32}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(ImageIntact(c.image), c.intact);
+    }
+    EXPECT_TRUE(PayloadIntact());
 }

@@ -38,6 +38,8 @@ constexpr char InvalidWarning[] = "Selected directory is not valid!\n\nPlease se
 constexpr char TooLongWarning[] = "Selected directory path is too long for install!\n\nPlease select another directory.";
 constexpr char StagingWarning[] =
     "Selected directory holds the temporary files of Setup!\n\nPlease select another directory.";
+constexpr char OtherVersionWarning[] =
+    "Selected directory is inside the directory of another ZAV version!\n\nPlease select another directory.";
 constexpr char WidestFigure[] = "9 999 999 999,99 GB";  // the widest figure freeSpaceText holds
 
 HWND Page() { return g_setup.pageWindows[DestinationPageIndex]; }
@@ -295,7 +297,16 @@ INSTANTIATE_TEST_SUITE_P(
 // --- Folders where the installation cannot stand, whatever their free space ---------------
 // The browser is replaced: it gives the folder once, then the user cancels.
 
-enum class Refused { TooDeep, Unspellable, Templates, InTemplates, TemplatesThroughADrive };
+enum class Refused {
+    TooDeep,
+    Unspellable,
+    Templates,
+    InTemplates,
+    TemplatesThroughADrive,
+    OtherVersion,
+    InOtherVersion,
+    OtherVersionThroughADrive,
+};
 
 // A character that the ANSI code page cannot spell, or 0 when it spells them all.
 wchar_t UnspellableCharacter()
@@ -334,6 +345,21 @@ std::wstring MakeRefusedFolder(Refused kind, const std::string& scratch, std::un
     case Refused::TemplatesThroughADrive:
         drive.reset(new MappedDrive(templates));
         return Widen(drive->Root());
+    case Refused::OtherVersion:
+    case Refused::InOtherVersion:
+    case Refused::OtherVersionThroughADrive: {
+        // ZAV 0.99 recorded in a folder of its own, as its setup made it.
+        const std::string other = scratch + "\\ZAV 0.99";
+        CreateDirectoryA(other.c_str(), nullptr);
+        RecordVersion("ZAV 0.99", true, other.c_str());
+        if (kind == Refused::OtherVersion) return Widen(other);
+        if (kind == Refused::InOtherVersion) {
+            folder = Widen(other + "\\Tools");
+            break;
+        }
+        drive.reset(new MappedDrive(other));
+        return Widen(drive->Root());
+    }
     }
     CreateDirectoryW(folder.c_str(), nullptr);
     return folder;
@@ -395,7 +421,12 @@ INSTANTIATE_TEST_SUITE_P(
                     RefusalCase{"Templates", Refused::Templates, StagingWarning},
                     RefusalCase{"InTemplates", Refused::InTemplates, StagingWarning},
                     // The same folder under a drive letter of its own, as subst makes one.
-                    RefusalCase{"TemplatesThroughADrive", Refused::TemplatesThroughADrive, StagingWarning}),
+                    RefusalCase{"TemplatesThroughADrive", Refused::TemplatesThroughADrive, StagingWarning},
+                    // Removing that version would delete this one with its folder.
+                    RefusalCase{"OtherVersion", Refused::OtherVersion, OtherVersionWarning},
+                    RefusalCase{"InOtherVersion", Refused::InOtherVersion, OtherVersionWarning},
+                    RefusalCase{"OtherVersionThroughADrive", Refused::OtherVersionThroughADrive,
+                                OtherVersionWarning}),
     [](const testing::TestParamInfo<RefusalCase>& info) { return std::string(info.param.name); });
 
 } // namespace

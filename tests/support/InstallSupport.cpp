@@ -104,6 +104,16 @@ void RemoveStagedLeftovers()
     RemoveTree(templates + "\\UnzDll.dll");
     RemoveTree(templates + "\\zav.zip");
     RemoveTree(templates + "\\ZAV 1.00 beta 8");
+    // The unzip library's temporary folders, left when an expansion was cut short.
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((templates + "\\~unz*.tmp").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    std::vector<std::string> names;
+    do {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    for (const std::string& name : names) RemoveTree(templates + "\\" + name);
 }
 
 void RemoveInstallationLeftovers()

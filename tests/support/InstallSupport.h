@@ -48,7 +48,8 @@ std::string Lower(std::string text);
 std::map<std::string, std::string> ExpectedProductTree();
 
 // Removes the product's link files and program group from the current user's folders, and
-// what staging and expansion leave in the Templates folder.
+// what staging and expansion leave in the Templates folder (the unzip library's temporary
+// "~unz*.tmp" folders too).
 void RemoveProductShortcuts();
 void RemoveStagedLeftovers();
 // All an installation of the product can leave: the registry record, the shortcuts, the
