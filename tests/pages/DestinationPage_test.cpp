@@ -207,6 +207,9 @@ struct ChangeCase {
     std::vector<const char*> warnings;
     bool accepted;
     bool progressEdit;  // whether the progress page's edit is there
+    // Another version recorded at the chosen folder's drive: a record that removal never acts
+    // on (it refuses a drive) shuts nobody out of the folders below it.
+    bool otherVersionAtDrive = false;
 };
 void PrintTo(const ChangeCase& c, std::ostream* out) { *out << c.name; }
 
@@ -220,6 +223,7 @@ TEST_P(ChangeLoopTest, AcceptsOnlyAFolderWithEnoughSpaceAndKeepsTheOldOneOnCance
     if (usesDisks && !SmallDisksMounted())
         GTEST_SKIP() << "the small test disks are not mounted (needs root; see tests/support/small-disks.sh)";
 
+    if (c.otherVersionAtDrive) RecordVersion("ZAV 0.98", true, SmallDiskPath("enough").substr(0, 3).c_str());
     // Without the progress page's edit the change must work all the same.
     if (!c.progressEdit) g_setup.installDirEdit = nullptr;
     ASSERT_EQ(g_setup.installDirEdit != nullptr, c.progressEdit);
@@ -288,6 +292,8 @@ INSTANTIATE_TEST_SUITE_P(
     Destination, ChangeLoopTest,
     testing::Values(ChangeCase{"Accepted", {Browse::EnoughDisk}, {}, true, true},
                     ChangeCase{"AcceptedWithoutProgressEdit", {Browse::EnoughDisk}, {}, true, false},
+                    ChangeCase{"AcceptedBelowAnotherVersionRecordedAtTheDrive", {Browse::EnoughDisk}, {}, true, true,
+                               true},
                     ChangeCase{"Cancelled", {Browse::Cancel}, {}, false, true},
                     ChangeCase{"ShortDiskThenCancel", {Browse::ShortDisk, Browse::Cancel}, {NoSpaceWarning}, false, true},
                     ChangeCase{"ShortDiskThenEnoughDisk", {Browse::ShortDisk, Browse::EnoughDisk}, {NoSpaceWarning}, true, true},
