@@ -33,10 +33,11 @@ constexpr char DamagedSetupText[] =
     "This setup file is damaged and cannot install ZAV.\n\nPlease download it again.";
 
 // Where a file's bytes stand embedded in a program file as words: each byte followed by a
-// zero byte. Found by the words of the file's first bytes; npos when they are not there.
+// zero byte. Found by the words of the file's first 64 bytes (of a library, the DOS header,
+// which signing leaves as it is); npos when they are not there.
 std::size_t EmbeddedAt(const std::string& program, const std::string& file)
 {
-    constexpr std::size_t Probe = 256;
+    constexpr std::size_t Probe = 64;
     std::string words;
     for (std::size_t i = 0; i < Probe && i < file.size(); ++i) {
         words += file[i];
