@@ -4,12 +4,16 @@
 #   bench_choose NAME       the timed build: the x86-64 twin (build/windows64) under 64-bit Wine,
 #                           the same on every host; sets build, exports ZAV_WINE; exits 1,
 #                           saying why, where 64-bit Wine cannot start
+#   bench_choose_shipped NAME [PRESET]
+#                           the timed build: the shipped i686 build (build/windows) under 32-bit
+#                           Wine where that runs, else the twin; PRESET (windows or windows64)
+#                           forces one; says which; as bench_choose otherwise
 #   bench_session NAME      start BUILD/wine/NAME (Xvfb, prefix copy, warm wineserver,
 #                           winemenubuilder off); stopped when the script exits
 #   bench_product_tree DIR  zav.zip of the build expanded into DIR
 #   bench_clean             remove every trace of an installation of the product, and sync
 #   winpath PATH            the Unix path as Wine names it (Z:\...)
-#   bench_mingw OUT SRC...  one bench program built with the twin's cross compiler
+#   bench_mingw OUT SRC...  one bench program built with the cross compiler of the timed build
 # Expects root (the worktree) to be set.
 
 # shellcheck source=../tests/support/wine-host.sh
@@ -22,6 +26,26 @@ bench_choose() {
     zav_wine_use win64
     ZAV_PRESET="$(zav_wine_preset win64)"
     build="$root/build/$ZAV_PRESET"
+}
+
+bench_choose_shipped() {
+    local arch problem
+    case "${2:-}" in
+        windows) arch=win32 ;;
+        windows64) arch=win64 ;;
+        "") arch="$(zav_wine_pick)" ;;
+        *) echo "$1: the timed build is windows or windows64, not '$2'" >&2; exit 2 ;;
+    esac
+    problem="$(zav_wine_host_problem "${arch:-win64}")"
+    [ -z "$problem" ] || { echo "$1: $problem" >&2; exit 1; }
+    zav_wine_use "$arch"
+    ZAV_PRESET="$(zav_wine_preset "$arch")"
+    build="$root/build/$ZAV_PRESET"
+    if [ "$arch" = win32 ]; then
+        echo "$1: timing the shipped i686 build (build/windows) under 32-bit Wine"
+    else
+        echo "$1: timing the x86-64 twin (build/windows64) under 64-bit Wine"
+    fi
 }
 
 bench_session() {
@@ -54,6 +78,8 @@ bench_clean() {
 
 bench_mingw() {
     local out="$1"; shift
-    x86_64-w64-mingw32-g++-posix -std=c++17 -O2 -Wall -Wextra -s -static -static-libgcc \
+    local compiler=x86_64-w64-mingw32-g++-posix
+    [ "$ZAV_WINE_ARCH" = win32 ] && compiler=i686-w64-mingw32-g++-posix
+    "$compiler" -std=c++17 -O2 -Wall -Wextra -s -static -static-libgcc \
         -static-libstdc++ "$@" -o "$out"
 }

@@ -1,11 +1,15 @@
 // Benchmark floor, not a setup: only the work an installation of the product cannot avoid, with
 // the system calls the setup makes for it, so that the setup's install time can be set against
-// it. Writes two staged files of the given sizes into Templates, copies the expanded product
-// folder into Program Files (SHFileOperationA), makes the seven links (one link object each,
-// IShellLinkA and IPersistFile), writes the four registry values and starts Zav.exe from the
-// program folder. Nothing is read, checked, drawn or cleaned up.
-//   install_floor.exe PRODUCT_FOLDER LIBRARY_BYTES ARCHIVE_BYTES
-// Prints "begun_qpc N" (QueryPerformanceCounter as the work starts, for timed_run's end).
+// it. Writes two staged files of the given sizes into Templates, copies the product folder that
+// the caller has put there in the place of the expansion into Program Files (SHFileOperationA),
+// makes the seven links (one link object each, IShellLinkA and IPersistFile), writes the four
+// registry values, cleans up the staging as the setup must (the two files, then the expanded
+// folder with SHFileOperationA FO_DELETE) and starts Zav.exe from the program folder. Nothing
+// is read, checked or drawn.
+//   install_floor.exe LIBRARY_BYTES ARCHIVE_BYTES
+// Prints "begun_qpc N" (QueryPerformanceCounter as the work starts, for timed_run's end), and
+// "cleanup_begun_qpc N" and "cleanup_ended_qpc N" around the clean-up, so that the floor can
+// also be told without it.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #include <objbase.h>
@@ -21,6 +25,9 @@ namespace {
 
 constexpr char Product[] = "ZAV 1.00 beta 8";
 constexpr DWORD ProductVersion = 0x3f6;
+// The flags of the setup's product copy and of its clean-up.
+constexpr FILEOP_FLAGS CopyFlags = FOF_SILENT | FOF_NOCONFIRMATION;
+constexpr FILEOP_FLAGS CleanupFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
 
 struct GroupLink {
     const char* caption;
@@ -76,34 +83,48 @@ void SetNumber(HKEY key, const char* name, DWORD value)
     RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
 }
 
+// from and to: single paths (to empty: none); the shell wants lists ending in two NULs.
+int ShellOperation(UINT function, const std::string& from, const std::string& to, FILEOP_FLAGS flags)
+{
+    std::string fromList = from + '\0';
+    std::string toList = to + '\0';
+    SHFILEOPSTRUCTA operation{};
+    operation.wFunc = function;
+    operation.pFrom = fromList.c_str();
+    operation.pTo = to.empty() ? nullptr : toList.c_str();
+    operation.fFlags = flags;
+    return SHFileOperationA(&operation);
+}
+
+void PrintCounter(const char* name)
+{
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    std::printf("%s %lld\n", name, static_cast<long long>(now.QuadPart));
+    std::fflush(stdout);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: install_floor PRODUCT_FOLDER LIBRARY_BYTES ARCHIVE_BYTES\n");
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: install_floor LIBRARY_BYTES ARCHIVE_BYTES\n");
         return 2;
     }
-    LARGE_INTEGER begun;
-    QueryPerformanceCounter(&begun);
-    std::printf("begun_qpc %lld\n", static_cast<long long>(begun.QuadPart));
-    std::fflush(stdout);
+    PrintCounter("begun_qpc");
     CoInitialize(nullptr);
 
     const std::string templates = ShellFolder(CSIDL_TEMPLATES);
-    WriteStaged(templates + "\\UnzDll.dll", static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)));
-    WriteStaged(templates + "\\zav.zip", static_cast<DWORD>(std::strtoul(argv[3], nullptr, 10)));
+    const std::string library = templates + "\\UnzDll.dll";
+    const std::string archive = templates + "\\zav.zip";
+    const std::string expanded = templates + "\\" + Product;
+    WriteStaged(library, static_cast<DWORD>(std::strtoul(argv[1], nullptr, 10)));
+    WriteStaged(archive, static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)));
 
     const std::string base = ShellFolder(CSIDL_PROGRAM_FILES);
     const std::string program = base + "\\" + Product;
-    std::string from = std::string(argv[1]) + '\0';
-    std::string to = base + '\0';
-    SHFILEOPSTRUCTA copy{};
-    copy.wFunc = FO_COPY;
-    copy.pFrom = from.c_str();
-    copy.pTo = to.c_str();
-    copy.fFlags = FOF_SILENT | FOF_NOCONFIRMATION;
-    if (SHFileOperationA(&copy) != 0) return 1;
+    if (ShellOperation(FO_COPY, expanded, base, CopyFlags) != 0) return 1;
 
     const std::string launcher = program + "\\Zav.exe";
     MakeLink(launcher, ShellFolder(CSIDL_DESKTOPDIRECTORY) + "\\" + Product + ".lnk", program);
@@ -122,6 +143,12 @@ int main(int argc, char** argv)
         SetNumber(key, "ShowReadme", 1);
         RegCloseKey(key);
     }
+
+    PrintCounter("cleanup_begun_qpc");
+    DeleteFileA(archive.c_str());
+    DeleteFileA(library.c_str());
+    if (ShellOperation(FO_DELETE, expanded, "", CleanupFlags) != 0) return 1;
+    PrintCounter("cleanup_ended_qpc");
 
     ShellExecuteA(nullptr, "open", launcher.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     CoUninitialize();

@@ -11,8 +11,9 @@
 #            install of the same tree doing the same (bench/peer.nsi)
 #            and against its floor: bench/install_floor.cpp, the same unavoidable work with
 #            the same calls and nothing else (two staged files, the copy, seven links, four
-#            registry values, Zav.exe started); and the peak working set of setup.exe over an
-#            install against that of the NSIS installer over its own
+#            registry values, the staging's clean-up, Zav.exe started), also told without the
+#            clean-up; and the peak working set of setup.exe over an install against that of
+#            the NSIS installer over its own
 #   startup  setup.exe from its start to its first painted window against a bare window
 #            program (bench/bare_window.cpp) driven the same way, and against the same bare
 #            window making the calls a setup cannot start without (common controls with the
@@ -23,10 +24,12 @@
 # and then where the time of the install and of the start-up goes, step by step, from traced
 # rounds (Wine's relay trace of the calls setup.exe makes; not part of the timed rounds).
 # Every case is checked: trees equal, the seven links and four registry values present.
-# The timed build is the x86-64 twin, under 64-bit Wine, against NSIS installers built for
-# amd64-unicode, on every host.
+# The timed build is the shipped i686 build under 32-bit Wine against NSIS's x86 installers
+# where 32-bit Wine runs, else the x86-64 twin under 64-bit Wine against NSIS's amd64-unicode
+# installers; the first line says which.
 #   bench/peer_bench.sh [ROUNDS] [SCALE_ROUNDS] [TRACED_ROUNDS]   (default 9, 5, 3)
-# Environment: PEER_BENCH_MB (default 100). Uses BUILD/wine/peer (never ~/.wine).
+# Environment: PEER_BENCH_MB (default 100); PEER_BENCH_BUILD=windows or windows64 times that
+# build wherever its Wine runs. Uses BUILD/wine/peer (never ~/.wine).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
@@ -46,7 +49,7 @@ done
 
 # shellcheck source=bench/bench_lib.sh
 . bench/bench_lib.sh
-bench_choose peer_bench
+bench_choose_shipped peer_bench "${PEER_BENCH_BUILD:-}"
 
 echo "== building"
 cmake --preset windows >/dev/null
@@ -54,7 +57,9 @@ cmake --build --preset windows --target setup UnzDll >/dev/null
 shipped="$root/build/windows"
 cmake --preset "$ZAV_PRESET" >/dev/null
 cmake --build --preset "$ZAV_PRESET" --target setup UnzDll zavdriver >/dev/null
-nsis_target=("-XTarget amd64-unicode" -DWIDE)
+# NSIS's installers for the timed build's architecture: x86 (its default target), or amd64.
+nsis_target=()
+[ "$ZAV_WINE_ARCH" = win64 ] && nsis_target=("-XTarget amd64-unicode" -DWIDE)
 work="$build/peerbench"
 rm -rf "$work"; mkdir -p "$work"
 results="$work/results.txt"
@@ -131,27 +136,13 @@ bench_session peer
 "$ZAV_WINE" "$work/desktop_holder.exe" </dev/null >/dev/null 2>&1 &
 
 # --- checks -------------------------------------------------------------------------------
-installed="$prefix/drive_c/Program Files/$product"
 fail() { echo "peer_bench: $*" >&2; exit 1; }
-check_install() {
-    local who="$1" links
-    diff -r "$tree" "$installed" >/dev/null || fail "$who: installed tree differs"
-    links="$(cd "$users" && find . -name '*.lnk' -path "*$product*" | sort)"
-    for link in "Desktop/$product.lnk" "Start Menu/$product.lnk" \
-        "Programs/$product/$product.lnk" "Programs/$product/Visit ZAV Web site.lnk" \
-        "Programs/$product/Vhat's new.lnk" "Programs/$product/History.lnk" \
-        "Programs/$product/Manual.lnk"; do
-        grep -qF "/$link" <<<"$links" || fail "$who: no link $link"
-    done
-    [ "$(grep -c . <<<"$links")" = 7 ] || fail "$who: not seven links"
-    local values
-    values="$("$ZAV_WINE" reg query "HKCU\\Software\\ZAV\\$product\\Directories" 2>/dev/null | tr -d '\r')"
-    grep -qE "Program Path +REG_SZ +C:\\\\Program Files\\\\$product\$" <<<"$values" ||
-        fail "$who: no Program Path"
-    grep -qE 'Prev Cfg +REG_SZ +no$' <<<"$values" || fail "$who: no Prev Cfg"
-    grep -qE 'Version +REG_DWORD +0x3f6$' <<<"$values" || fail "$who: no Version"
-    grep -qE 'ShowReadme +REG_DWORD +0x1$' <<<"$values" || fail "$who: no ShowReadme"
-}
+# shellcheck source=../tests/support/installed-product.sh
+. tests/support/installed-product.sh
+# The tree, links and record as our setup leaves them, and nothing left in Templates.
+check_install() { zav_check_installed "$1" "$tree" || exit 1; }
+# Where the floor finds the product folder, as our setup finds it after the expansion.
+templates="$(find "$users" -type d -name Templates | head -n1)"
 
 # --- the product cases ----------------------------------------------------------------------
 ours_install() {
@@ -163,8 +154,6 @@ ours_install() {
     record memory_ours "$(field peak_ws_kb <<<"$out")"
     record memory_ours_painted "$(field painted_peak_ws_kb <<<"$out")"
     check_install ours
-    [ -z "$(find "$users" -path '*Templates*' \( -name UnzDll.dll -o -name zav.zip -o -name "$product" \))" ] ||
-        fail "ours: staged files left in Templates"
 }
 nsis_install() {
     local out
@@ -175,15 +164,21 @@ nsis_install() {
     check_install NSIS
 }
 # The floor's time runs from the start of its work to the end of its process, as ours runs
-# from the click to the end of setup.exe.
+# from the click to the end of setup.exe; without the clean-up, less the time of that. The
+# expanded product folder is put into Templates first, on disk before the floor starts.
 floor_install() {
     local out
-    out="$(timed "$(winpath "$work/install_floor.exe")" "$(winpath "$tree")" \
+    cp -r "$tree" "$templates/"
+    sync
+    out="$(timed "$(winpath "$work/install_floor.exe")" \
         "$(stat -c %s "$build/UnzDll.dll")" "$(stat -c %s "$build/zav.zip")")" ||
         fail "install floor failed: $out"
     close_product
     record install_floor "$(awk '/^begun_qpc /{b = $2} /^ended_qpc /{e = $2} /^qpc_hz /{f = $2}
         END { printf "%.1f", (e - b) * 1000 / f }' <<<"$out")"
+    record install_floor_bare "$(awk '/^begun_qpc /{b = $2} /^ended_qpc /{e = $2} /^qpc_hz /{f = $2}
+        /^cleanup_begun_qpc /{cb = $2} /^cleanup_ended_qpc /{ce = $2}
+        END { printf "%.1f", (e - b - (ce - cb)) * 1000 / f }' <<<"$out")"
     record memory_floor "$(field peak_ws_kb <<<"$out")"
     check_install floor
 }
@@ -272,6 +267,11 @@ bench_clean
 echo
 echo "Machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores;" \
     "$("$ZAV_WINE" --version) ($ZAV_WINE_ARCH: timed build/$ZAV_PRESET); $(date -u '+%Y-%m-%d %H:%M UTC')"
+if [ "$ZAV_WINE_ARCH" = win32 ]; then
+    echo "Timed: the shipped i686 build under 32-bit Wine, against NSIS's x86 installers"
+else
+    echo "Timed: the x86-64 twin under 64-bit Wine, against NSIS's amd64-unicode installers"
+fi
 python3 - "$results" "$rounds" "$scale_rounds" "$megabytes" <<'PY'
 import statistics, sys
 results, rounds, scale_rounds, megabytes = sys.argv[1:5]
@@ -296,11 +296,14 @@ row("install ours: click to end of setup.exe", "install_ours")
 row("install NSIS: whole silent install", "install_nsis")
 row("start to first paint, setup.exe", "startup_ours")
 row("install floor: its work to its end", "install_floor")
+row("install floor without the staging clean-up", "install_floor_bare")
 row("start to first paint, bare window", "startup_bare")
 row("start to first paint, bare + required calls", "startup_required")
 ratio("install ours / NSIS", "install_ours", "install_nsis", "0.6, aim 0.5")
 ratio("install ours / floor", "install_ours", "install_floor")
+ratio("install ours / floor without clean-up", "install_ours", "install_floor_bare")
 ratio("install floor / NSIS", "install_floor", "install_nsis")
+ratio("install floor without clean-up / NSIS", "install_floor_bare", "install_nsis")
 ratio("start-up ours / bare window", "startup_ours", "startup_bare", "1.15")
 ratio("start-up ours / bare + required calls", "startup_ours", "startup_required")
 ratio("start-up bare + required / bare window", "startup_required", "startup_bare")

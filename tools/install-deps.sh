@@ -13,7 +13,7 @@ have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q '^install o
 
 pkgs=(cmake make g++ g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest
       clang libclang-rt-14-dev locales xvfb xauth imagemagick x11-utils xdotool python3 zlib1g-dev unzip
-      wine64)
+      wine64 osslsigncode openssl)
 i386=0
 if zav_host_runs_i386; then
     i386=1

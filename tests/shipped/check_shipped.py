@@ -6,22 +6,36 @@
 setup.exe: PE32, i386, Windows GUI; only system DLLs imported; string 109, icon group 130
 (16 x 16 and 32 x 32 in 256 colours), accelerators 109 and the manifest (x86, Common
 Controls 6.0.0.0); at most 96 KiB beside its two embedded images, each a word a byte. UnzDll.dll: PE32, i386, a DLL; only system DLLs imported; exactly the two
-exports, undecorated. Prints one line per failed check; exits 1 when any failed.
+exports, undecorated. setup.exe, UnzDll.dll and Zav.exe: a version resource that names the
+product and version of install/shell/Product.h (setup.exe's file version ending in the setup
+version number), and no time stamp of the build in their headers or directories.
+Prints one line per failed check; exits 1 when any failed.
 """
 import os
+import re
 import struct
 import sys
+import time
 
 MACHINE_I386 = 0x014C
 MAGIC_PE32 = 0x010B
 SUBSYSTEM_GUI = 2
 FILE_DLL = 0x2000
-RT_ICON, RT_STRING, RT_GROUP_ICON, RT_ACCELERATOR, RT_MANIFEST = 3, 6, 14, 9, 24
+RT_ICON, RT_STRING, RT_GROUP_ICON, RT_ACCELERATOR, RT_VERSION, RT_MANIFEST = 3, 6, 14, 9, 16, 24
 FALT, FVIRTKEY = 0x10, 0x01
 # What setup.exe may weigh beyond its payload: the two images, stored as 16-bit words.
 OWN_BYTES_LIMIT = 96 * 1024
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "shell32.dll",
                "shlwapi.dll", "ole32.dll", "advapi32.dll", "msvcrt.dll"}
+
+PRODUCT_HEADER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "install", "shell",
+                              "Product.h")
+VS_FIXEDFILEINFO_SIGNATURE = 0xFEEF04BD
+VS_FF_PRERELEASE = 0x2
+VFT_APP, VFT_DLL = 1, 2
+LANGUAGE_EN_US, CODE_PAGE_UNICODE = 0x0409, 1200
+DIRECTORY_EXPORT, DIRECTORY_RESOURCE, DIRECTORY_DEBUG, DIRECTORY_LOAD_CONFIG = 0, 2, 6, 10
+DEBUG_ENTRY_SIZE = 28
 
 failures = []
 
@@ -41,7 +55,7 @@ class Image:
             self.data = f.read()
         pe = struct.unpack_from("<I", self.data, 0x3C)[0]
         check(self.data[pe:pe + 4] == b"PE\0\0", f"{self.name}: no PE signature")
-        (self.machine, sections, _, _, _, optional_size,
+        (self.machine, sections, self.time_stamp, _, _, optional_size,
          self.characteristics) = struct.unpack_from("<HHIIIHH", self.data, pe + 4)
         optional = pe + 24
         self.magic = struct.unpack_from("<H", self.data, optional)[0]
@@ -174,6 +188,117 @@ def check_library(path):
           f"UnzDll.dll: exports {exports}, not exactly the two undecorated names")
 
 
+def product_constants():
+    """What install/shell/Product.h names: the product, its version text and numbers, the setup number."""
+    with open(PRODUCT_HEADER, encoding="utf-8") as f:
+        header = f.read()
+    name = re.search(r'ProductVersionName\[\] = "([^ "]+) (([0-9]+)\.([0-9]+)(?: beta ([0-9]+))?)"', header)
+    number = re.search(r"SetupVersionNumber = ([0-9]+)", header)
+    if not name or not number:
+        sys.exit(f"check_shipped: {PRODUCT_HEADER} names no product version or setup version number")
+    return {"product": name[1], "version": name[2], "beta": name[5] is not None, "setup": int(number[1]),
+            "numbers": (int(name[3]), int(name[4]), 0, int(name[5] or 0))}
+
+
+def version_node(data, at):
+    """One node of a VS_VERSIONINFO tree: (key, value bytes, children, length)."""
+    length, value_length, is_text = struct.unpack_from("<HHH", data, at)
+    key_end = at + 6
+    while data[key_end:key_end + 2] != b"\0\0":
+        key_end += 2
+    key = data[at + 6:key_end].decode("utf-16-le")
+    value_at = (key_end + 2 + 3) & ~3
+    value = data[value_at:value_at + (2 * value_length if is_text else value_length)]
+    children = []
+    child = (value_at + len(value) + 3) & ~3
+    while child < at + length:
+        node = version_node(data, child)
+        children.append(node)
+        child = (child + node[3] + 3) & ~3
+    return key, value, children, length
+
+
+def version_text(value):
+    return value.decode("utf-16-le").rstrip("\0")
+
+
+def check_version(image, file_type, file_build=None):
+    """The version resource names the product, its version and the file, in U.S. English."""
+    expected = product_constants()
+    data = image.resource(RT_VERSION, 1)
+    if not check(data is not None and len(data) > 6, f"{image.name}: no version resource"):
+        return
+    key, fixed, children, _ = version_node(data, 0)
+    check(key == "VS_VERSION_INFO" and len(fixed) == 52, f"{image.name}: the version resource is no VS_VERSIONINFO")
+    (signature, _, file_ms, file_ls, product_ms, product_ls, flags_mask, flags, _, kind,
+     _, _, _) = struct.unpack_from("<13I", fixed.ljust(52, b"\0"))
+    check(signature == VS_FIXEDFILEINFO_SIGNATURE, f"{image.name}: no VS_FIXEDFILEINFO signature")
+    numbers = expected["numbers"]
+    file_numbers = numbers[:3] + (file_build,) if file_build is not None else numbers
+    split = lambda ms, ls: (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
+    check(split(product_ms, product_ls) == numbers,
+          f"{image.name}: product version {split(product_ms, product_ls)}, not {numbers}")
+    check(split(file_ms, file_ls) == file_numbers,
+          f"{image.name}: file version {split(file_ms, file_ls)}, not {file_numbers}")
+    check(bool(flags & flags_mask & VS_FF_PRERELEASE) == expected["beta"],
+          f"{image.name}: the pre-release flag does not say whether this is a beta")
+    check(kind == file_type, f"{image.name}: file type {kind}, not {file_type}")
+
+    blocks = {node[0]: node for node in children}
+    tables = blocks.get("StringFileInfo", (None, None, [], 0))[2]
+    strings = {}
+    for table in tables:
+        check(table[0].upper() == "040904B0", f"{image.name}: strings for {table[0]}, not U.S. English in Unicode")
+        strings.update((node[0], version_text(node[1])) for node in table[2])
+    wanted = {"ProductName": expected["product"], "ProductVersion": expected["version"],
+              "FileVersion": ".".join(map(str, file_numbers)), "OriginalFilename": image.name}
+    for name, value in wanted.items():
+        check(strings.get(name) == value, f"{image.name}: {name} is {strings.get(name)!r}, not {value!r}")
+    check(expected["product"] in strings.get("FileDescription", ""),
+          f"{image.name}: FileDescription {strings.get('FileDescription')!r} does not name the product")
+    variables = blocks.get("VarFileInfo", (None, None, [], 0))[2]
+    translations = [node[1] for node in variables if node[0] == "Translation"]
+    check(translations == [struct.pack("<HH", LANGUAGE_EN_US, CODE_PAGE_UNICODE)],
+          f"{image.name}: the translation is not U.S. English in Unicode")
+
+
+def time_stamps(image):
+    """Every time stamp in the file's header and directories, as (where, value)."""
+    stamps = [("file header", image.time_stamp)]
+    rva, _ = image.directories[DIRECTORY_EXPORT]
+    if rva:
+        stamps.append(("export directory", image.u32(rva + 4)))
+    base, _ = image.directories[DIRECTORY_RESOURCE]
+    tables = [base] if base else []
+    while tables:
+        table = tables.pop()
+        stamps.append(("resource directory", image.u32(table + 4)))
+        for i in range(image.u16(table + 12) + image.u16(table + 14)):
+            target = image.u32(table + 16 + 8 * i + 4)
+            if target & 0x80000000:
+                tables.append(base + (target & 0x7FFFFFFF))
+    rva, size = image.directories[DIRECTORY_DEBUG]
+    for entry in range(rva, rva + size if rva else rva, DEBUG_ENTRY_SIZE):
+        stamps.append(("debug directory", image.u32(entry + 4)))
+    rva, _ = image.directories[DIRECTORY_LOAD_CONFIG]
+    if rva:
+        stamps.append(("load configuration", image.u32(rva + 4)))
+    return stamps
+
+
+def check_time_stamps(image):
+    """No time of the build in the file: each stamp is the fixed 0, so that builds compare equal."""
+    for where, value in time_stamps(image):
+        check(value == 0, f"{image.name}: {where} time stamp {value:#x} "
+                          f"({time.strftime('%Y-%m-%d %H:%M:%S', time.gmtime(value))} UTC), not 0")
+
+
+def check_module_identity(path, file_type, file_build=None):
+    image = Image(path)
+    check_version(image, file_type, file_build)
+    check_time_stamps(image)
+
+
 def check_size(build):
     setup, library, archive = (os.path.getsize(os.path.join(build, name))
                                for name in ("setup.exe", "UnzDll.dll", "zav.zip"))
@@ -186,6 +311,10 @@ def main():
     check_setup(os.path.join(build, "setup.exe"))
     check_library(os.path.join(build, "UnzDll.dll"))
     check_size(build)
+    setup_number = product_constants()["setup"]
+    check_module_identity(os.path.join(build, "setup.exe"), VFT_APP, file_build=setup_number)
+    check_module_identity(os.path.join(build, "UnzDll.dll"), VFT_DLL)
+    check_module_identity(os.path.join(build, "product", "Zav.exe"), VFT_APP)
     for failure in failures:
         print(failure)
     print(f"shipped files: {len(failures)} failed checks")

@@ -1,0 +1,53 @@
+# The version resource of each shipped module, filled from the product's constants in
+# install/shell/Product.h, so that a new version is named there and nowhere else:
+#   ProductVersionName "ZAV 1.00 beta 8" gives the product name (ZAV), the product version
+#   text (1.00 beta 8) and the numeric product version 1.0.0.8 (major, minor, 0, beta; as
+#   the manifest numbers it); SetupVersionNumber 1014 is the last part of setup.exe's file
+#   version, 1.0.0.1014.
+set(ZAV_PRODUCT_HEADER ${CMAKE_SOURCE_DIR}/install/shell/Product.h)
+set_property(DIRECTORY ${CMAKE_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${ZAV_PRODUCT_HEADER})
+file(STRINGS ${ZAV_PRODUCT_HEADER} zav_name_line REGEX "ProductVersionName\\[\\] = ")
+file(STRINGS ${ZAV_PRODUCT_HEADER} zav_number_line REGEX "SetupVersionNumber = ")
+if(NOT zav_name_line MATCHES "\"([^ \"]+) (([0-9]+)\\.([0-9]+)( beta ([0-9]+))?)\"")
+    message(FATAL_ERROR "Product.h: ProductVersionName is not \"NAME MAJOR.MINOR[ beta N]\"")
+endif()
+set(ZAV_PRODUCT_NAME ${CMAKE_MATCH_1})
+set(ZAV_PRODUCT_VERSION_TEXT ${CMAKE_MATCH_2})
+math(EXPR zav_major "${CMAKE_MATCH_3}")
+math(EXPR zav_minor "${CMAKE_MATCH_4}")
+set(zav_beta 0)
+set(ZAV_VERSION_FLAGS 0)
+if(CMAKE_MATCH_5)
+    set(zav_beta ${CMAKE_MATCH_6})
+    set(ZAV_VERSION_FLAGS VS_FF_PRERELEASE)
+endif()
+if(NOT zav_number_line MATCHES "SetupVersionNumber = ([0-9]+)[^0-9]")
+    message(FATAL_ERROR "Product.h: SetupVersionNumber is not a plain number")
+endif()
+set(ZAV_SETUP_VERSION_NUMBER ${CMAKE_MATCH_1})
+set(ZAV_PRODUCT_VERSION_NAME "${ZAV_PRODUCT_NAME} ${ZAV_PRODUCT_VERSION_TEXT}")
+set(ZAV_PRODUCT_VERSION ${zav_major} ${zav_minor} 0 ${zav_beta})
+
+# zav_version_resource(TARGET FILE_NAME DESCRIPTION [FILE_BUILD N])
+# Gives TARGET a version resource naming it FILE_NAME with DESCRIPTION. Its file version is
+# the product version, or with FILE_BUILD the product's major and minor version, 0 and N.
+function(zav_version_resource target file_name description)
+    cmake_parse_arguments(PARSE_ARGV 3 arg "" "FILE_BUILD" "")
+    set(file_version ${ZAV_PRODUCT_VERSION})
+    if(DEFINED arg_FILE_BUILD)
+        list(SUBLIST ZAV_PRODUCT_VERSION 0 3 file_version)
+        list(APPEND file_version ${arg_FILE_BUILD})
+    endif()
+    get_target_property(kind ${target} TYPE)
+    if(kind STREQUAL "SHARED_LIBRARY")
+        set(file_type VFT_DLL)
+    else()
+        set(file_type VFT_APP)
+    endif()
+    list(JOIN file_version "," file_version_commas)
+    list(JOIN file_version "." file_version_text)
+    list(JOIN ZAV_PRODUCT_VERSION "," product_version_commas)
+    set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}-version/version.rc)
+    configure_file(${CMAKE_SOURCE_DIR}/cmake/version.rc.in ${rc} @ONLY)
+    target_sources(${target} PRIVATE ${rc})
+endfunction()
