@@ -420,6 +420,11 @@ std::vector<Hostile> hostileArchives() {
     list.push_back({"encrypted", withProduct(encrypted), UNZ_E_ENCRYPTED});
 
     list.push_back({"duplicate", withProduct(file("PRODUCT/A.TXT", "dup")), UNZ_E_NAME});
+    // Beyond ASCII the file system itself finds the clash, in the temporary folder.
+    items = productItems();
+    items.push_back(utf8Named(file(std::string("product/") + kFileRu, "ru")));
+    items.push_back(utf8Named(file("product/\xd0\xa4\xd0\x90\xd0\x99\xd0\x9b.TXT", "RU")));
+    list.push_back({"duplicate in Cyrillic", buildZip(items).bytes, UNZ_E_WRITE});
 
     const Bytes good = buildZip(productItems()).bytes;
     list.push_back({"truncated end", Bytes(good.begin(), good.end() - 1), UNZ_E_NOT_ZIP});

@@ -34,7 +34,9 @@ bool Committer::replaceFile(const Path& source, const Path& target, DWORD target
         return false;
     }
     Path aside = backupFolder_;
-    if (!aside.append(std::to_string(++backupCount_))) {
+    std::wstring name;
+    appendHex32(name, ++backupCount_);
+    if (!aside.append(name)) {
         return false;
     }
     journal_.push_back(Step{StepKind::SetAside, target, aside, targetAttributes});

@@ -43,7 +43,7 @@ private:
     bool replaceReadOnly_;
     std::wstring reservedName_;
     std::vector<Step> journal_;
-    unsigned long backupCount_ = 0;
+    std::uint32_t backupCount_ = 0;
 };
 
 }  // namespace unzdll

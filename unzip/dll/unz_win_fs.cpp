@@ -17,13 +17,6 @@ bool isDotOrDotDot(const wchar_t* name) {
            (name[0] == L'.' && name[1] == L'.' && name[2] == L'\0');
 }
 
-void appendHex32(std::wstring& out, std::uint32_t value) {
-    static constexpr wchar_t kDigits[] = L"0123456789abcdef";
-    for (int shift = 28; shift >= 0; shift -= 4) {
-        out += kDigits[(value >> shift) & 0xF];
-    }
-}
-
 bool isSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 // Appends len bytes of text in codePage to out, or fails (leaving out as it
@@ -100,6 +93,13 @@ void Path::trimTrailingSeparators() {
             break;
         }
         text_.pop_back();
+    }
+}
+
+void appendHex32(std::wstring& out, std::uint32_t value) {
+    for (int shift = 28; shift >= 0; shift -= 4) {
+        const wchar_t digit = static_cast<wchar_t>((value >> shift) & 0xF);
+        out += static_cast<wchar_t>(digit < 10 ? L'0' + digit : L'a' + digit - 10);
     }
 }
 

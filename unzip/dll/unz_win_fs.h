@@ -59,6 +59,9 @@ bool removeTree(const Path& path);
 // last component and out the full path.
 bool createUniqueFolder(const Path& parent, Path& out, std::wstring& name);
 
+// Appends value as eight hexadecimal digits, for names of our own.
+void appendHex32(std::wstring& out, std::uint32_t value);
+
 // Names compare as the file system compares them: without regard to case.
 bool equalsNoCase(const std::wstring& a, const std::wstring& b);
 
