@@ -19,10 +19,4 @@ inline bool equalsNoCase(std::string_view a, std::string_view b) {
                       [](char x, char y) { return asciiLower(x) == asciiLower(y); });
 }
 
-inline bool lessNoCase(std::string_view a, std::string_view b) {
-    return std::lexicographical_compare(
-        a.begin(), a.end(), b.begin(), b.end(),
-        [](char x, char y) { return asciiLower(x) < asciiLower(y); });
-}
-
 }  // namespace unz

@@ -46,15 +46,23 @@ char32_t decodeUtf8(std::string_view s, std::size_t& pos) {
     if (lead < 0x80) {
         return lead;
     }
+    // The lead byte gives the length; below each length's least value the
+    // same character has a shorter form.
     std::size_t more = 0;
     char32_t cp = 0;
     char32_t least = 0;
     if ((lead & 0xE0) == 0xC0) {
-        more = 1, cp = lead & 0x1F, least = 0x80;
+        more = 1;
+        cp = lead & 0x1F;
+        least = 0x80;
     } else if ((lead & 0xF0) == 0xE0) {
-        more = 2, cp = lead & 0x0F, least = 0x800;
+        more = 2;
+        cp = lead & 0x0F;
+        least = 0x800;
     } else if ((lead & 0xF8) == 0xF0) {
-        more = 3, cp = lead & 0x07, least = 0x10000;
+        more = 3;
+        cp = lead & 0x07;
+        least = 0x10000;
     } else {
         return kInvalid;
     }

@@ -61,7 +61,8 @@ bool Path::append(std::string_view relative) {
     if (!text_.empty() && !isSeparator(text_.back())) {
         text_ += L'\\';
     }
-    if (!appendConverted(text_, CP_UTF8, relative.data(), relative.size())) {
+    if (text_.size() > kCapacity ||
+        !appendConverted(text_, CP_UTF8, relative.data(), relative.size())) {
         text_.resize(before);
         return false;
     }
@@ -235,8 +236,9 @@ bool FolderSink::createFile(const unz::FileInfo& info) {
     if (file_.Valid() || !makePath(info.path, filePath_)) {
         return false;
     }
-    // CREATE_NEW: the temporary folder is fresh, so any clash (for example a
-    // short 8.3 alias of an earlier name) is an error, not an overwrite.
+    // CREATE_NEW: the temporary folder is fresh, so any clash (a short 8.3
+    // alias of an earlier name, or one that differs from it only in the case
+    // of letters beyond ASCII) is an error, not an overwrite.
     file_.Reset(CreateFileW(filePath_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     dosTime_ = info.dosTime;
