@@ -67,6 +67,8 @@ inline std::string deflateRaw(const std::string& data, int level = 6) {
 
 constexpr std::uint16_t kStored = 0;
 constexpr std::uint16_t kDeflate = 8;
+// General purpose flag bit 11: the entry's name is UTF-8 (without it, code page 437).
+constexpr std::uint16_t kFlagUtf8Name = 1u << 11;
 
 struct Item {
     std::string name;
@@ -198,6 +200,13 @@ inline Item folder(const std::string& name) {
     Item it;
     it.name = name;
     it.method = kStored;
+    return it;
+}
+
+// The entry named as UTF-8 writers name it: flag bit 11 set in both headers. Without it
+// the name is read as code page 437, as older writers (and Windows's own) store names.
+inline Item utf8Named(Item it) {
+    it.extraFlags |= kFlagUtf8Name;
     return it;
 }
 

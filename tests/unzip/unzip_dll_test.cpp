@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 
 using namespace testing_support;
@@ -30,6 +31,60 @@ template <typename Fn>
 Fn procAddress(HMODULE module, const char* name) {
     // Through a generic function pointer: FARPROC's own type differs.
     return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+// Names on disk as the wide calls see them, whatever the process's code page: the "A" calls
+// would show a letter that the code page lacks as '?'.
+std::wstring Widen(UINT codePage, const std::string& text) {
+    std::wstring wide(text.size(), L'\0');
+    const int units = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(),
+                                          static_cast<int>(text.size()), &wide[0],
+                                          static_cast<int>(wide.size()));
+    wide.resize(units > 0 ? static_cast<std::size_t>(units) : 0);
+    return wide;
+}
+
+std::wstring FromUtf8(const std::string& utf8) { return Widen(CP_UTF8, utf8); }
+
+// Everything below root, as relative wide paths with '\\' separators: a file maps to its
+// content, a folder to TreeFolderMark.
+std::map<std::wstring, std::string> ReadTreeW(const std::wstring& root,
+                                               const std::wstring& prefix = L"") {
+    std::map<std::wstring, std::string> tree;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((root + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) {
+        return tree;
+    }
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..") {
+            continue;
+        }
+        const std::wstring path = root + L"\\" + name;
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            tree[prefix + name] = TreeFolderMark;
+            for (const auto& item : ReadTreeW(path, prefix + name + L"\\")) {
+                tree.insert(item);
+            }
+            continue;
+        }
+        std::string content;
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        char buffer[4096];
+        DWORD got = 0;
+        while (file != INVALID_HANDLE_VALUE && ReadFile(file, buffer, sizeof buffer, &got, nullptr) &&
+               got > 0) {
+            content.append(buffer, got);
+        }
+        if (file != INVALID_HANDLE_VALUE) {
+            CloseHandle(file);
+        }
+        tree[prefix + name] = content;
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return tree;
 }
 
 // The record exactly as the setup fills it, with a window handle the DLL must not use.
@@ -151,6 +206,68 @@ TEST_F(UnzipDll, ExpandsEveryEntry) {
     }
 }
 
+namespace {
+
+// "Профиль Łukasz 表": Cyrillic, Polish and CJK letters in one folder name, in UTF-8.
+constexpr char kProfile[] =
+    "\xd0\x9f\xd1\x80\xd0\xbe\xd1\x84\xd0\xb8\xd0\xbb\xd1\x8c \xc5\x81ukasz \xe8\xa1\xa8";
+constexpr char kFileRu[] = "\xd1\x84\xd0\xb0\xd0\xb9\xd0\xbb.txt";  // "файл.txt"
+constexpr char kSo[] = "\xe3\x82\xbd";                                  // "ソ"
+constexpr char kHyo[] = "\xe8\xa1\xa8";                                 // "表"
+
+// Names as other tools write them: flagged UTF-8 (7-Zip, Info-ZIP, macOS, WinRAR, WinZip),
+// and code page 437 without the flag (older writers): "Café/ÄÖÜ ß.txt".
+std::vector<Item> scriptItems() {
+    const std::string profile = kProfile;
+    return {
+        utf8Named(folder(profile + "/")),
+        utf8Named(file(profile + "/" + kFileRu, "ru")),
+        utf8Named(file(std::string(kSo) + "/" + kHyo + ".txt", "jp", kStored)),
+        file("Caf\x82/\x8e\x99\x9a \xe1.txt", "cp437"),
+        file("plain.txt", "ascii"),
+    };
+}
+
+std::map<std::wstring, std::string> scriptTree() {
+    const std::wstring profile = FromUtf8(kProfile);
+    const std::wstring so = FromUtf8(kSo);
+    const std::wstring cafe = L"Caf\u00e9";
+    return {
+        {profile, TreeFolderMark},
+        {profile + L"\\" + FromUtf8(kFileRu), "ru"},
+        {so, TreeFolderMark},
+        {so + L"\\" + FromUtf8(kHyo) + L".txt", "jp"},
+        {cafe, TreeFolderMark},
+        {cafe + L"\\\u00c4\u00d6\u00dc \u00df.txt", "cp437"},
+        {L"plain.txt", "ascii"},
+    };
+}
+
+}  // namespace
+
+TEST_F(UnzipDll, ExpandsNamesInAnyScript) {
+    ASSERT_EQ(UNZ_OK, expand(buildZip(scriptItems()).bytes));
+    EXPECT_EQ(scriptTree(), ReadTreeW(Widen(CP_ACP, target_)));
+}
+
+// Every letter of code page 437's upper half lands as Windows's own table reads it, each in
+// a folder of its own (some differ only in case).
+TEST_F(UnzipDll, Cp437NamesAsWindowsReadsThem) {
+    ASSERT_TRUE(IsValidCodePage(437));
+    std::vector<Item> items;
+    std::map<std::wstring, std::string> expected;
+    for (int byte = 0x80; byte <= 0xFF; ++byte) {
+        const std::string folderName = std::to_string(byte);
+        const std::string letter(1, static_cast<char>(byte));
+        items.push_back(file(folderName + "/" + letter, letter, kStored));
+        const std::wstring wideFolder = Widen(CP_ACP, folderName);
+        expected[wideFolder] = TreeFolderMark;
+        expected[wideFolder + L"\\" + Widen(437, letter)] = letter;
+    }
+    ASSERT_EQ(UNZ_OK, expand(buildZip(items).bytes));
+    EXPECT_EQ(expected, ReadTreeW(Widen(CP_ACP, target_)));
+}
+
 TEST_F(UnzipDll, RestoresFileTimes) {
     Item a = file("a.txt", "timed");
     a.dosDate = static_cast<std::uint16_t>(((2019 - 1980) << 9) | (6 << 5) | 15);
@@ -193,6 +310,19 @@ TEST_F(UnzipDll, ExpandsOverAnEarlierAttempt) {
         {"ro.txt", "new ro"},
     };
     EXPECT_EQ(expected, ReadTree(target_));
+}
+
+// As Windows compares names: an earlier "ФАЙЛ.TXT" is the entry "файл.txt", replaced.
+TEST_F(UnzipDll, ReplacesAFileNamedInAnotherCase) {
+    const std::wstring target = Widen(CP_ACP, target_);
+    const std::wstring upper = FromUtf8("\xd0\xa4\xd0\x90\xd0\x99\xd0\x9b.TXT");
+    HANDLE old = CreateFileW((target + L"\\" + upper).c_str(), GENERIC_WRITE, 0, nullptr,
+                             CREATE_NEW, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, old);
+    CloseHandle(old);
+    ASSERT_EQ(UNZ_OK, expand(buildZip({utf8Named(file(kFileRu, "new"))}).bytes));
+    const std::map<std::wstring, std::string> expected{{FromUtf8(kFileRu), "new"}};
+    EXPECT_EQ(expected, ReadTreeW(target));
 }
 
 TEST_F(UnzipDll, ReadOnlyFileKeptWhenNotAllowed) {
@@ -243,6 +373,17 @@ std::vector<Hostile> hostileArchives() {
         list.push_back({name, withProduct(file(name, "evil")), UNZ_E_NAME});
     }
     list.push_back({"folder escape", withProduct(folder("../evil/")), UNZ_E_NAME});
+    // Names flagged as UTF-8 that are not, or that a lenient decoder would read otherwise.
+    list.push_back({"overlong '/' in UTF-8",
+                    withProduct(utf8Named(file("..\xc0\xaf" "evil.txt", "evil"))), UNZ_E_NAME});
+    list.push_back({"cut UTF-8",
+                    withProduct(utf8Named(file("product/caf\xc3.txt", "evil"))), UNZ_E_NAME});
+    list.push_back({"UTF-16 surrogate in UTF-8",
+                    withProduct(utf8Named(file("product/\xed\xa0\x80.txt", "evil"))), UNZ_E_NAME});
+    list.push_back({"C1 control in UTF-8",
+                    withProduct(utf8Named(file("product/a\xc2\x85.txt", "evil"))), UNZ_E_NAME});
+    list.push_back({"device COM\u00b2 in code page 437",
+                    withProduct(file("product/COM\xfd", "evil")), UNZ_E_NAME});
 
     Item badCrc = file("product/zz-bad-crc.txt", makeText(3000));
     badCrc.crc = 0xDEADBEEF;
@@ -279,6 +420,11 @@ std::vector<Hostile> hostileArchives() {
     list.push_back({"encrypted", withProduct(encrypted), UNZ_E_ENCRYPTED});
 
     list.push_back({"duplicate", withProduct(file("PRODUCT/A.TXT", "dup")), UNZ_E_NAME});
+    // Beyond ASCII the file system itself finds the clash, in the temporary folder.
+    items = productItems();
+    items.push_back(utf8Named(file(std::string("product/") + kFileRu, "ru")));
+    items.push_back(utf8Named(file("product/\xd0\xa4\xd0\x90\xd0\x99\xd0\x9b.TXT", "RU")));
+    list.push_back({"duplicate in Cyrillic", buildZip(items).bytes, UNZ_E_WRITE});
 
     const Bytes good = buildZip(productItems()).bytes;
     list.push_back({"truncated end", Bytes(good.begin(), good.end() - 1), UNZ_E_NOT_ZIP});
@@ -485,17 +631,31 @@ TEST_F(UnzipDll, TargetEndingInATrailByteBackslash) {
         ASSERT_EQ(nullptr, std::getenv("UNZT_CP932")) << "code page 932 not in effect";
         return;  // only the unzip_cp932 entry runs it
     }
-    // "ソ" in code page 932: its trail byte is '\'.
-    const std::string dbcs = target_ + "\\\x83\x5C";
-    ASSERT_TRUE(CreateDirectoryA(dbcs.c_str(), nullptr));
-    const Tree before = ReadTree(target_);
-    const std::string archive = saveArchive(buildZip({file("a.txt", "a")}).bytes);
-    for (const std::string& path : {dbcs, dbcs + "\\"}) {
-        EXPECT_EQ(UNZ_OK, run(archive, path)) << path;
-        EXPECT_EQ("a", ReadFile(dbcs + "\\a.txt")) << path;
-        Tree expected = before;
-        expected["\x83\x5C\\a.txt"] = "a";
-        EXPECT_EQ(expected, ReadTree(target_)) << path;
-        DeleteFileA((dbcs + "\\a.txt").c_str());
+    // The caller's paths in code page 932, where the trail byte of "ソ" and "表" is '\':
+    // the archive "表.zip" and targets named by each letter; the entries' names in UTF-8 and
+    // in code page 437, some in letters code page 932 lacks ("Ł", "ß").
+    ASSERT_EQ(L"\u30bd", Widen(CP_ACP, "\x83\x5C"));
+    ASSERT_EQ(L"\u8868", Widen(CP_ACP, "\x95\x5C"));
+    const std::string archive = root_ + "\\\x95\x5C.zip";
+    const Bytes bytes = buildZip(scriptItems()).bytes;
+    ASSERT_TRUE(WriteFile(archive, std::string(bytes.begin(), bytes.end())));
+    std::map<std::wstring, std::string> expected;
+    for (const char* letter : {"\x83\x5C", "\x95\x5C"}) {
+        const std::string dbcs = target_ + "\\" + letter;
+        ASSERT_TRUE(CreateDirectoryA(dbcs.c_str(), nullptr)) << letter;
+        for (const std::string& path : {dbcs, dbcs + "\\"}) {
+            EXPECT_EQ(UNZ_OK, run(archive, path)) << path;
+            EXPECT_EQ(scriptTree(), ReadTreeW(Widen(CP_ACP, dbcs))) << path;
+        }
+        const std::wstring wideLetter = Widen(CP_ACP, letter);
+        expected[wideLetter] = TreeFolderMark;
+        for (const auto& item : scriptTree()) {
+            expected[wideLetter + L"\\" + item.first] = item.second;
+        }
     }
+    // A target ending in a lead byte without its trail byte names no folder: refused, never
+    // made under a substitute letter.
+    EXPECT_EQ(UNZ_E_PATH, run(archive, target_ + "\\x\x83"));
+    // Nothing beside them, such as a folder named by a lead byte alone.
+    EXPECT_EQ(expected, ReadTreeW(Widen(CP_ACP, target_)));
 }

@@ -1,6 +1,7 @@
-// ASCII case rules, shared by the core and the DLL. Entry names are ASCII
-// only, and Windows compares them without regard to case: these compare
-// them the same way, whatever the caller's locale.
+// ASCII case rules of the core: Windows compares names without regard to
+// case, and these compare ASCII letters the same way, whatever the locale.
+// Other letters keep their case here; a clash among them is found by the
+// file system when the DLL writes into its temporary folder.
 #pragma once
 
 #include <algorithm>
@@ -16,12 +17,6 @@ inline bool equalsNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() &&
            std::equal(a.begin(), a.end(), b.begin(),
                       [](char x, char y) { return asciiLower(x) == asciiLower(y); });
-}
-
-inline bool lessNoCase(std::string_view a, std::string_view b) {
-    return std::lexicographical_compare(
-        a.begin(), a.end(), b.begin(), b.end(),
-        [](char x, char y) { return asciiLower(x) < asciiLower(y); });
 }
 
 }  // namespace unz

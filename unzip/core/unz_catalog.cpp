@@ -123,7 +123,9 @@ Status checkCentral(Header& header, const std::uint8_t* variable, const Limits& 
         return Status::Unsupported;
     }
     const std::string_view rawName(reinterpret_cast<const char*>(variable), header.nameLength);
-    const Status status = checkEntryName(rawName, limits, e.isDirectory, e.name);
+    const NameEncoding encoding =
+        (e.flags & fmt::kFlagUtf8Name) != 0 ? NameEncoding::Utf8 : NameEncoding::Cp437;
+    const Status status = checkEntryName(rawName, encoding, limits, e.isDirectory, e.name);
     if (status != Status::Ok) {
         return status;
     }
@@ -137,22 +139,20 @@ Status checkCentral(Header& header, const std::uint8_t* variable, const Limits& 
 }
 
 // What a local header must agree on with its checked central entry, whose
-// raw name was centralNameLength bytes long. variable holds its name and
-// extra field.
+// name was centralName as stored. variable holds its name and extra field.
 Status checkLocal(const Header& header, const std::uint8_t* variable, const Entry& e,
-                  std::uint16_t centralNameLength) {
+                  const std::string& centralName) {
     const Entry& local = header.entry;
     if ((local.flags & fmt::kFlagEncrypted) != 0) {
         return Status::Encrypted;
     }
     const std::uint16_t mustAgree = fmt::kFlagDescriptor;
     if (local.method != e.method || ((local.flags ^ e.flags) & mustAgree) != 0 ||
-        header.nameLength != centralNameLength) {
+        header.nameLength != centralName.size()) {
         return Status::Corrupt;
     }
-    // Same bytes as the central name: the checked name plus its '/'.
-    if (std::memcmp(variable, e.name.data(), e.name.size()) != 0 ||
-        (e.isDirectory && variable[e.name.size()] != '/')) {
+    // Same bytes as the central name, which alone was checked and decoded.
+    if (std::memcmp(variable, centralName.data(), centralName.size()) != 0) {
         return Status::Corrupt;
     }
     if (hasZip64Extra(variable + header.nameLength, header.extraLength)) {
@@ -365,7 +365,7 @@ private:
 
     Result readCentral() {
         catalog_.entries.reserve(entryCount_);
-        centralNameLengths_.reserve(entryCount_);
+        centralNames_.reserve(entryCount_);
         NameTable names;
         std::uint64_t pos = centralOffset_;
         for (std::uint32_t i = 0; i < entryCount_; ++i) {
@@ -403,7 +403,8 @@ private:
         if (catalog_.totalUncompressed > limits_.maxTotalOutput) {
             return Status::LimitExceeded;
         }
-        centralNameLengths_.push_back(header.nameLength);
+        centralNames_.emplace_back(reinterpret_cast<const char*>(variable_.data()),
+                                   header.nameLength);
         catalog_.entries.push_back(std::move(e));
         return Status::Ok;
     }
@@ -418,7 +419,7 @@ private:
                 readHeader(kLocalShape, e.localHeaderOffset, centralOffset_, fixed, headerEnd);
             if (status == Status::Ok) {
                 status = checkLocal(decodeHeader(kLocalShape, fixed), variable_.data(), e,
-                                    centralNameLengths_[i]);
+                                    centralNames_[i]);
             }
             if (status == Status::Ok) {
                 status = placeData(e, headerEnd);
@@ -504,7 +505,7 @@ private:
     const Limits& limits_;
     Catalog& catalog_;
     ByteBuffer variable_;  // the current header's name and extra field
-    std::vector<std::uint16_t> centralNameLengths_;  // raw, with a folder's '/'
+    std::vector<std::string> centralNames_;  // as stored, with a folder's '/'
     std::uint64_t endOffset_ = 0;
     std::uint64_t centralOffset_ = 0;
     std::uint32_t entryCount_ = 0;

@@ -3,7 +3,8 @@
 //
 // The core is a security boundary. It never touches a file system itself;
 // the Sink receives only names that passed checkEntryName() (relative,
-// '/'-separated, printable ASCII, no device names), and sizes that were
+// '/'-separated, decoded into UTF-8, no control or reserved character, no
+// device names), and sizes that were
 // declared in the central directory. Any refused or damaged entry fails the
 // whole expansion: the caller is expected to discard whatever the Sink got.
 //
@@ -47,14 +48,15 @@ struct Limits {
     std::uint32_t maxEntries = 65534;
     // Implicit and explicit folders together.
     std::uint32_t maxDirectories = 65534;
-    // Longest entry name accepted, in bytes (leaves room for a target
-    // folder prefix within the Windows MAX_PATH of 260).
+    // Longest entry name accepted, in bytes as stored (leaves room for a
+    // target folder prefix within the Windows MAX_PATH of 260).
     std::size_t maxNameLength = 240;
     // Sum of declared uncompressed sizes; also bounds the bytes written.
     std::uint64_t maxTotalOutput = std::uint64_t{2} * 1024 * 1024 * 1024;
 };
 
 constexpr std::size_t kChunkSize = 64 * 1024;
+// In UTF-16 units, as Windows counts a name's length.
 constexpr std::size_t kMaxComponentLength = 255;
 
 // The one bounds check: true if length bytes from offset lie inside a
@@ -85,7 +87,7 @@ private:
 };
 
 struct FileInfo {
-    std::string path;  // checked relative name, '/' separators, no trailing '/'
+    std::string path;  // checked relative name in UTF-8, '/' separators, no trailing '/'
     std::uint32_t size = 0;  // declared uncompressed size; never exceeded
     std::uint16_t dosTime = 0;
     std::uint16_t dosDate = 0;
@@ -109,7 +111,7 @@ public:
 
 // One entry of the central directory after all checks.
 struct Entry {
-    std::string name;  // as checked, without the trailing '/' of folders
+    std::string name;  // as checked, in UTF-8, without the trailing '/' of folders
     bool isDirectory = false;
     std::uint16_t method = 0;
     std::uint16_t flags = 0;
@@ -138,9 +140,13 @@ struct Result {
     std::uint64_t bytesWritten = 0;
 };
 
-// Checks one raw entry name. On success sets isDirectory and the name
-// without its trailing '/'.
-Status checkEntryName(std::string_view raw, const Limits& limits,
+// How an entry's name is written: in UTF-8 when the entry says so (flag bit
+// 11), otherwise in code page 437, as the ZIP format has it.
+enum class NameEncoding { Cp437, Utf8 };
+
+// Checks one raw entry name. On success sets isDirectory and the name,
+// decoded into UTF-8, without its trailing '/'.
+Status checkEntryName(std::string_view raw, NameEncoding encoding, const Limits& limits,
                       bool& isDirectory, std::string& cleaned);
 
 // Reads and checks the whole directory: end record, every central and

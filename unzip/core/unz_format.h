@@ -97,6 +97,7 @@ constexpr std::size_t kMaxVariableLength = 2 * 0xFFFF;
 constexpr std::uint16_t kFlagEncrypted = 1u << 0;
 constexpr std::uint16_t kFlagDescriptor = 1u << 3;
 constexpr std::uint16_t kFlagStrongEncryption = 1u << 6;
+constexpr std::uint16_t kFlagUtf8Name = 1u << 11;
 constexpr std::uint16_t kFlagMaskedHeaders = 1u << 13;
 
 constexpr std::uint16_t kMethodStored = 0;

@@ -51,7 +51,7 @@ public:
     CreatedFolder() = default;
     ~CreatedFolder() {
         if (armed_) {
-            RemoveDirectoryA(path_.c_str());
+            RemoveDirectoryW(path_.c_str());
         }
     }
     CreatedFolder(const CreatedFolder&) = delete;
@@ -94,7 +94,7 @@ private:
 // Makes sure the target exists as a folder; creates it if only its last
 // part is missing.
 std::uint32_t prepareTarget(const Path& target, CreatedFolder& created) {
-    const DWORD attributes = GetFileAttributesA(target.c_str());
+    const DWORD attributes = GetFileAttributesW(target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES) {
         return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? UNZ_OK : UNZ_E_TARGET;
     }
@@ -102,7 +102,7 @@ std::uint32_t prepareTarget(const Path& target, CreatedFolder& created) {
     if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
         return UNZ_E_TARGET;
     }
-    if (!CreateDirectoryA(target.c_str(), nullptr)) {
+    if (!CreateDirectoryW(target.c_str(), nullptr)) {
         return UNZ_E_TARGET;
     }
     created.arm(target);
@@ -121,8 +121,8 @@ std::uint32_t execute(const UnzipCommand* record) {
     }
     Path archivePath;
     Path target;
-    if (!archivePath.assign(record->archivePath) || archivePath.empty() ||
-        !target.assign(record->targetFolder) || target.empty()) {
+    if (!archivePath.assignAnsi(record->archivePath) || archivePath.empty() ||
+        !target.assignAnsi(record->targetFolder) || target.empty()) {
         return UNZ_E_PATH;
     }
     target.trimTrailingSeparators();
@@ -139,7 +139,7 @@ std::uint32_t execute(const UnzipCommand* record) {
         return code;
     }
     Path tempRoot;
-    std::string tempName;
+    std::wstring tempName;
     if (!createUniqueFolder(target, tempRoot, tempName)) {
         return UNZ_E_TARGET;
     }
@@ -150,8 +150,8 @@ std::uint32_t execute(const UnzipCommand* record) {
     if (!expandRoot.append(kExpandFolder) || !backupRoot.append(kBackupFolder)) {
         return UNZ_E_PATH;
     }
-    if (!CreateDirectoryA(expandRoot.c_str(), nullptr) ||
-        !CreateDirectoryA(backupRoot.c_str(), nullptr)) {
+    if (!CreateDirectoryW(expandRoot.c_str(), nullptr) ||
+        !CreateDirectoryW(backupRoot.c_str(), nullptr)) {
         return UNZ_E_TARGET;
     }
 

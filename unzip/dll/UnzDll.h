@@ -17,11 +17,18 @@
  * no state between calls and may be unloaded after any call.
  *
  * Archive rules: no ZIP64, no multi-disk, no encryption, no leading stub;
- * entry names must be printable ASCII relative paths with '/' separators
- * and at most 240 bytes, with no "..", ".", empty or device-name component,
- * no trailing dot or space and none of \ : * ? " < > |. One refused entry
- * fails the whole archive. The sum of declared uncompressed sizes may not
- * exceed 2 GiB; at most 65534 entries and 65534 folders.
+ * entry names are read as UTF-8 when their entry sets flag bit 11 and as
+ * code page 437 otherwise, and must be relative paths with '/' separators
+ * and at most 240 bytes as stored, with no "..", ".", empty or device-name
+ * component, no trailing dot or space, no control character, none of
+ * \ : * ? " < > | and, for UTF-8, nothing but well-formed UTF-8. One refused
+ * entry fails the whole archive. The sum of declared uncompressed sizes may
+ * not exceed 2 GiB; at most 65534 entries and 65534 folders.
+ *
+ * The two paths of the record are ANSI strings in the caller's code page
+ * (CP_ACP). The DLL writes through the wide file calls, so names in any
+ * script land whole whatever that code page is; a path that does not convert
+ * losslessly, or does not fit MAX_PATH UTF-16 units, fails with UNZ_E_PATH.
  */
 #ifndef UNZDLL_H
 #define UNZDLL_H
@@ -42,8 +49,9 @@
 #define UNZ_E_RECORD        1u  /* null record, or recordVersion is not 7 */
 #define UNZ_E_VERSION       2u  /* callerVersion is neither 0 nor UNZDLL_VERSION */
 #define UNZ_E_OPTION        3u  /* a field asks for behaviour this DLL lacks */
-#define UNZ_E_PATH          4u  /* a path is missing, empty, or too long for MAX_PATH
-                                   (also once joined with an entry name) */
+#define UNZ_E_PATH          4u  /* a path is missing, empty, not valid in the caller's
+                                   code page, or too long for MAX_PATH (also once
+                                   joined with an entry name) */
 #define UNZ_E_OPEN_ARCHIVE  5u  /* the archive cannot be opened */
 #define UNZ_E_TARGET        6u  /* the target is not a folder, or it or the
                                    temporary folder cannot be created */
@@ -106,13 +114,15 @@ typedef struct UnzipCommand {
     uint32_t replaceReadOnly;    /*  60 nonzero: read-only files in the target
                                         may be replaced; 0 fails instead */
     uint32_t reserved64;         /*  64 ignored; set to 0 */
-    const char* archivePath;     /*  68 ANSI path of the archive (required) */
+    const char* archivePath;     /*  68 ANSI path of the archive, in the caller's
+                                        code page (required) */
     uint32_t reserved72[2];      /*  72 ignored; set to 0 */
     uint32_t includeCount;       /*  80 must be 0: every entry is expanded */
     uint32_t reserved84[2];      /*  84 ignored; set to 0 */
     uint32_t excludeCount;       /*  92 must be 0: no entry is skipped */
     uint32_t reserved96[3];      /*  96 ignored; set to 0 */
-    const char* targetFolder;    /* 108 ANSI path of the folder to expand into;
+    const char* targetFolder;    /* 108 ANSI path of the folder to expand into, in
+                                        the caller's code page;
                                         created if only its last part is missing */
     uint32_t reserved112[8];     /* 112 ignored; set to 0 */
     uint32_t recordVersion;      /* 144 must be UNZ_RECORD_VERSION (7) */

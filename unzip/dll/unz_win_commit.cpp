@@ -8,9 +8,9 @@ bool isFolder(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_DIRECTORY)
 // An 8.3 alias ("LONG~1.TXT") opens an item whose own name is another: that
 // item must be neither replaced nor merged into under the alias. This also
 // covers the temporary folder's short name.
-bool isNamedAs(const Path& path, const std::string& name) {
-    WIN32_FIND_DATAA data;
-    FindHandle find(FindFirstFileA(path.c_str(), &data));
+bool isNamedAs(const Path& path, const std::wstring& name) {
+    WIN32_FIND_DATAW data;
+    FindHandle find(FindFirstFileW(path.c_str(), &data));
     return find.Valid() && equalsNoCase(data.cFileName, name);
 }
 
@@ -21,7 +21,7 @@ bool Committer::move(const Path& from, const Path& to) {
     // first, and no MOVEFILE_COPY_ALLOWED: both live on the target's volume.
     // Journal first, so a step can never happen without a record of it.
     journal_.push_back(Step{StepKind::Moved, from, to, 0});
-    if (!MoveFileExA(from.c_str(), to.c_str(), 0)) {
+    if (!MoveFileExW(from.c_str(), to.c_str(), 0)) {
         journal_.pop_back();
         return false;
     }
@@ -34,18 +34,20 @@ bool Committer::replaceFile(const Path& source, const Path& target, DWORD target
         return false;
     }
     Path aside = backupFolder_;
-    if (!aside.append(std::to_string(++backupCount_))) {
+    std::wstring name;
+    appendHex32(name, ++backupCount_);
+    if (!aside.append(name)) {
         return false;
     }
     journal_.push_back(Step{StepKind::SetAside, target, aside, targetAttributes});
     if (readOnly &&
-        !SetFileAttributesA(target.c_str(), targetAttributes & ~DWORD{FILE_ATTRIBUTE_READONLY})) {
+        !SetFileAttributesW(target.c_str(), targetAttributes & ~DWORD{FILE_ATTRIBUTE_READONLY})) {
         journal_.pop_back();
         return false;
     }
-    if (!MoveFileExA(target.c_str(), aside.c_str(), 0)) {
+    if (!MoveFileExW(target.c_str(), aside.c_str(), 0)) {
         if (readOnly) {
-            SetFileAttributesA(target.c_str(), targetAttributes);
+            SetFileAttributesW(target.c_str(), targetAttributes);
         }
         journal_.pop_back();
         return false;
@@ -67,7 +69,7 @@ bool Committer::mergeFolder(const Path& source, const Path& target, bool topLeve
         if (!from.append(child.name) || !to.append(child.name)) {
             return false;
         }
-        const DWORD existing = GetFileAttributesA(to.c_str());
+        const DWORD existing = GetFileAttributesW(to.c_str());
         if (existing == INVALID_FILE_ATTRIBUTES) {
             const DWORD error = GetLastError();
             if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
@@ -100,13 +102,13 @@ bool Committer::mergeFolder(const Path& source, const Path& target, bool topLeve
 bool Committer::rollback() {
     bool restored = true;
     for (auto step = journal_.rbegin(); step != journal_.rend(); ++step) {
-        if (!MoveFileExA(step->to.c_str(), step->from.c_str(), 0)) {
+        if (!MoveFileExW(step->to.c_str(), step->from.c_str(), 0)) {
             restored = false;
             continue;
         }
         if (step->kind == StepKind::SetAside &&
             (step->attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-            restored = SetFileAttributesA(step->from.c_str(), step->attributes) && restored;
+            restored = SetFileAttributesW(step->from.c_str(), step->attributes) && restored;
         }
     }
     journal_.clear();

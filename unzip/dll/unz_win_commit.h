@@ -15,7 +15,7 @@ class Committer {
 public:
     // backupFolder: empty folder for replaced files. reservedName: a
     // top-level name that must not be merged (the temporary folder itself).
-    Committer(const Path& backupFolder, bool replaceReadOnly, std::string reservedName)
+    Committer(const Path& backupFolder, bool replaceReadOnly, std::wstring reservedName)
         : backupFolder_(backupFolder), replaceReadOnly_(replaceReadOnly),
           reservedName_(std::move(reservedName)) {}
 
@@ -41,9 +41,9 @@ private:
 
     Path backupFolder_;
     bool replaceReadOnly_;
-    std::string reservedName_;
+    std::wstring reservedName_;
     std::vector<Step> journal_;
-    unsigned long backupCount_ = 0;
+    std::uint32_t backupCount_ = 0;
 };
 
 }  // namespace unzdll

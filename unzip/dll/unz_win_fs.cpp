@@ -6,89 +6,107 @@ namespace unzdll {
 namespace {
 
 constexpr int kUniqueNameAttempts = 64;
-constexpr char kTempPrefix[] = "~unz";
-constexpr char kTempSuffix[] = ".tmp";
+constexpr wchar_t kTempPrefix[] = L"~unz";
+constexpr wchar_t kTempSuffix[] = L".tmp";
+// A caller's ANSI path is read no further than this: enough for MAX_PATH
+// characters of up to three bytes each, as UTF-8 spells the BMP.
+constexpr std::size_t kMaxAnsiBytes = 3 * MAX_PATH;
 
-bool lessNoCase(const DirEntry& a, const DirEntry& b) { return unz::lessNoCase(a.name, b.name); }
-
-bool isDotOrDotDot(const char* name) {
-    return (name[0] == '.' && name[1] == '\0') ||
-           (name[0] == '.' && name[1] == '.' && name[2] == '\0');
+bool isDotOrDotDot(const wchar_t* name) {
+    return (name[0] == L'.' && name[1] == L'\0') ||
+           (name[0] == L'.' && name[1] == L'.' && name[2] == L'\0');
 }
 
-void appendHex32(std::string& out, std::uint32_t value) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    for (int shift = 28; shift >= 0; shift -= 4) {
-        out += kDigits[(value >> shift) & 0xF];
-    }
-}
+bool isSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
-// The ANSI API takes paths in the system code page, where a double-byte
-// character's trail byte can be 0x5C: only a whole character is a separator.
-bool endsWithSeparator(const std::string& text) {
-    const char* last = nullptr;
-    for (const char* p = text.c_str(); *p != '\0'; p = CharNextA(p)) {
-        last = p;
+// Appends len bytes of text in codePage to out, or fails (leaving out as it
+// was) on a byte sequence the code page does not define: no name is ever
+// written with a substitute character.
+bool appendConverted(std::wstring& out, UINT codePage, const char* text, std::size_t len) {
+    if (len == 0) {
+        return true;
     }
-    return last != nullptr && last + 1 == text.c_str() + text.size() &&
-           (*last == '\\' || *last == '/');
+    const int units = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text,
+                                          static_cast<int>(len), nullptr, 0);
+    if (units <= 0 || !unz::fitsWithin(out.size(), static_cast<std::size_t>(units),
+                                       Path::kCapacity)) {
+        return false;
+    }
+    const std::size_t at = out.size();
+    out.resize(at + static_cast<std::size_t>(units));
+    if (MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text, static_cast<int>(len),
+                            &out[at], units) != units) {
+        out.resize(at);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
 
-bool Path::assign(const char* text) {
+bool Path::assignAnsi(const char* text) {
     if (text == nullptr) {
         return false;
     }
     std::size_t len = 0;
-    while (len <= kCapacity && text[len] != '\0') {
+    while (len <= kMaxAnsiBytes && text[len] != '\0') {
         ++len;
     }
-    if (len > kCapacity) {
-        return false;
-    }
-    text_.assign(text, len);
-    return true;
-}
-
-bool Path::assign(std::string_view text) {
-    if (text.size() > kCapacity) {
-        return false;
-    }
-    text_.assign(text.data(), text.size());
-    return true;
+    text_.clear();
+    return len <= kMaxAnsiBytes && appendConverted(text_, CP_ACP, text, len);
 }
 
 bool Path::append(std::string_view relative) {
-    const bool needSeparator = !text_.empty() && !endsWithSeparator(text_);
-    const std::size_t extra = (needSeparator ? 1 : 0) + relative.size();
-    if (!unz::fitsWithin(text_.size(), extra, kCapacity)) {
+    const std::size_t before = text_.size();
+    if (!text_.empty() && !isSeparator(text_.back())) {
+        text_ += L'\\';
+    }
+    if (text_.size() > kCapacity ||
+        !appendConverted(text_, CP_UTF8, relative.data(), relative.size())) {
+        text_.resize(before);
+        return false;
+    }
+    for (std::size_t i = before; i < text_.size(); ++i) {
+        if (text_[i] == L'/') {
+            text_[i] = L'\\';
+        }
+    }
+    return true;
+}
+
+bool Path::append(const std::wstring& name) {
+    const bool needSeparator = !text_.empty() && !isSeparator(text_.back());
+    if (!unz::fitsWithin(text_.size(), (needSeparator ? 1 : 0) + name.size(), kCapacity)) {
         return false;
     }
     if (needSeparator) {
-        text_ += '\\';
+        text_ += L'\\';
     }
-    for (std::size_t i = 0; i < relative.size(); ++i) {
-        const char c = relative[i];
-        if (IsDBCSLeadByte(static_cast<BYTE>(c)) && i + 1 < relative.size()) {
-            text_ += c;
-            text_ += relative[++i];
-        } else {
-            text_ += (c == '/') ? '\\' : c;
-        }
-    }
+    text_ += name;
     return true;
 }
 
 void Path::trimTrailingSeparators() {
-    while (text_.size() > 1 && endsWithSeparator(text_)) {
+    while (text_.size() > 1 && isSeparator(text_.back())) {
         // "C:\" names the root; without its separator it would mean the
         // current folder of drive C.
-        if (text_.size() == 3 && text_[1] == ':') {
+        if (text_.size() == 3 && text_[1] == L':') {
             break;
         }
         text_.pop_back();
     }
+}
+
+void appendHex32(std::wstring& out, std::uint32_t value) {
+    for (int shift = 28; shift >= 0; shift -= 4) {
+        const wchar_t digit = static_cast<wchar_t>((value >> shift) & 0xF);
+        out += static_cast<wchar_t>(digit < 10 ? L'0' + digit : L'a' + digit - 10);
+    }
+}
+
+bool equalsNoCase(const std::wstring& a, const std::wstring& b) {
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 
 bool listFolder(const Path& folder, std::vector<DirEntry>& out) {
@@ -97,8 +115,8 @@ bool listFolder(const Path& folder, std::vector<DirEntry>& out) {
     if (!pattern.append("*")) {
         return false;
     }
-    WIN32_FIND_DATAA data;
-    FindHandle find(FindFirstFileA(pattern.c_str(), &data));
+    WIN32_FIND_DATAW data;
+    FindHandle find(FindFirstFileW(pattern.c_str(), &data));
     if (!find.Valid()) {
         return GetLastError() == ERROR_FILE_NOT_FOUND;
     }
@@ -106,26 +124,27 @@ bool listFolder(const Path& folder, std::vector<DirEntry>& out) {
         if (!isDotOrDotDot(data.cFileName)) {
             out.push_back(DirEntry{data.cFileName, data.dwFileAttributes});
         }
-    } while (FindNextFileA(find.Get(), &data));
+    } while (FindNextFileW(find.Get(), &data));
     if (GetLastError() != ERROR_NO_MORE_FILES) {
         return false;
     }
-    std::sort(out.begin(), out.end(), lessNoCase);
+    std::sort(out.begin(), out.end(),
+              [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
     return true;
 }
 
 bool removeTree(const Path& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
     }
     if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-        SetFileAttributesA(path.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
+        SetFileAttributesW(path.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
     }
     const bool isFolder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     if (!isFolder) {
-        return DeleteFileA(path.c_str()) != FALSE;
+        return DeleteFileW(path.c_str()) != FALSE;
     }
     bool clean = true;
     if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
@@ -136,10 +155,10 @@ bool removeTree(const Path& path) {
             clean = childPath.append(child.name) && removeTree(childPath) && clean;
         }
     }
-    return RemoveDirectoryA(path.c_str()) != FALSE && clean;
+    return RemoveDirectoryW(path.c_str()) != FALSE && clean;
 }
 
-bool createUniqueFolder(const Path& parent, Path& out, std::string& name) {
+bool createUniqueFolder(const Path& parent, Path& out, std::wstring& name) {
     static volatile LONG counter = 0;
     std::uint32_t seed = GetTickCount() ^ (GetCurrentProcessId() << 16) ^
                          (static_cast<std::uint32_t>(InterlockedIncrement(&counter)) * 0x9E3779B9u);
@@ -151,7 +170,7 @@ bool createUniqueFolder(const Path& parent, Path& out, std::string& name) {
         if (!out.append(name)) {
             return false;
         }
-        if (CreateDirectoryA(out.c_str(), nullptr)) {
+        if (CreateDirectoryW(out.c_str(), nullptr)) {
             return true;
         }
         if (GetLastError() != ERROR_ALREADY_EXISTS) {
@@ -163,7 +182,7 @@ bool createUniqueFolder(const Path& parent, Path& out, std::string& name) {
 }
 
 bool FileSource::open(const Path& path) {
-    file_.Reset(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    file_.Reset(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file_.Valid()) {
         return false;
@@ -210,16 +229,17 @@ bool FolderSink::makePath(const std::string& relative, Path& out) {
 
 bool FolderSink::createDirectory(const std::string& path) {
     Path full;
-    return makePath(path, full) && CreateDirectoryA(full.c_str(), nullptr) != FALSE;
+    return makePath(path, full) && CreateDirectoryW(full.c_str(), nullptr) != FALSE;
 }
 
 bool FolderSink::createFile(const unz::FileInfo& info) {
     if (file_.Valid() || !makePath(info.path, filePath_)) {
         return false;
     }
-    // CREATE_NEW: the temporary folder is fresh, so any clash (for example a
-    // short 8.3 alias of an earlier name) is an error, not an overwrite.
-    file_.Reset(CreateFileA(filePath_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    // CREATE_NEW: the temporary folder is fresh, so any clash (a short 8.3
+    // alias of an earlier name, or one that differs from it only in the case
+    // of letters beyond ASCII) is an error, not an overwrite.
+    file_.Reset(CreateFileW(filePath_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     dosTime_ = info.dosTime;
     dosDate_ = info.dosDate;
@@ -256,7 +276,7 @@ bool FolderSink::finishFile() {
 void FolderSink::abortFile() noexcept {
     if (file_.Valid()) {
         file_.Reset();
-        DeleteFileA(filePath_.c_str());
+        DeleteFileW(filePath_.c_str());
     }
 }
 

@@ -2,7 +2,6 @@
 // the sink that writes into the temporary folder, and folder helpers.
 #pragma once
 
-#include "unz_ascii.h"
 #include "unz_core.h"
 #include "unz_unique_handle.h"
 
@@ -18,35 +17,38 @@ namespace unzdll {
 using FileHandle = UniqueHandle<InvalidEmpty<&CloseHandle>>;
 using FindHandle = UniqueHandle<InvalidEmpty<&FindClose>>;
 
-// A path that always fits the ANSI API limit (MAX_PATH including the NUL).
-// Every operation that would make it longer fails instead of cutting it.
+// A path for the wide file calls, so that what can be written does not
+// depend on the caller's code page. It always fits MAX_PATH (in UTF-16
+// units, the NUL included): every operation that would make it longer fails
+// instead of cutting it, as does text that would not convert losslessly.
 class Path {
 public:
     static constexpr std::size_t kCapacity = MAX_PATH - 1;
 
-    // Copies a caller's NUL-terminated string, reading at most kCapacity + 1 bytes.
-    bool assign(const char* text);
-    bool assign(std::string_view text);
-    // Appends '\' and a relative name whose '/' separators become '\'.
+    // A caller's NUL-terminated path in its ANSI code page (CP_ACP).
+    bool assignAnsi(const char* text);
+    // Appends '\' and a relative UTF-8 name whose '/' separators become '\'.
     bool append(std::string_view relative);
+    // Appends '\' and a name as the file system lists it.
+    bool append(const std::wstring& name);
     // Drops trailing separators, keeping a root such as "C:\" intact.
     void trimTrailingSeparators();
 
-    const char* c_str() const { return text_.c_str(); }
+    const wchar_t* c_str() const { return text_.c_str(); }
     std::size_t size() const { return text_.size(); }
     bool empty() const { return text_.empty(); }
 
 private:
-    std::string text_;
+    std::wstring text_;
 };
 
 struct DirEntry {
-    std::string name;
+    std::wstring name;
     DWORD attributes = 0;
 };
 
-// Lists a folder's children (without "." and ".."), sorted by name ignoring
-// ASCII case so that every run moves things in the same order.
+// Lists a folder's children (without "." and ".."), sorted by name so that
+// every run moves things in the same order.
 bool listFolder(const Path& folder, std::vector<DirEntry>& out);
 
 // Removes a file or a whole folder tree. Links (reparse points) are removed,
@@ -55,10 +57,13 @@ bool removeTree(const Path& path);
 
 // Creates a new folder "~unzXXXXXXXX.tmp" inside parent; name receives the
 // last component and out the full path.
-bool createUniqueFolder(const Path& parent, Path& out, std::string& name);
+bool createUniqueFolder(const Path& parent, Path& out, std::wstring& name);
 
-// Names compare as Windows compares the ASCII names the core lets through.
-using unz::equalsNoCase;
+// Appends value as eight hexadecimal digits, for names of our own.
+void appendHex32(std::wstring& out, std::uint32_t value);
+
+// Names compare as the file system compares them: without regard to case.
+bool equalsNoCase(const std::wstring& a, const std::wstring& b);
 
 // Archive reader on a Win32 file handle.
 class FileSource final : public unz::Source {

@@ -42,6 +42,14 @@ int main(int argc, char** argv) {
         seeds.push_back({"name-" + std::to_string(++n), withBase(file(name, "evil"))});
     }
     seeds.push_back({"folder-escape", withBase(folder("../evil/"))});
+    // Names in other scripts: flagged UTF-8 ("Профиль Łukasz 表/файл.txt") and code page 437
+    // ("Café/ÄÖÜ.txt"), and UTF-8 that a lenient decoder would read as "../evil.txt".
+    Bytes names = buildZip(
+        {utf8Named(file("\xd0\x9f\xd1\x80\xd0\xbe\xd1\x84\xd0\xb8\xd0\xbb\xd1\x8c \xc5\x81ukasz "
+                        "\xe8\xa1\xa8/\xd1\x84\xd0\xb0\xd0\xb9\xd0\xbb.txt", "ru")),
+         file("Caf\x82/\x8e\x99\x9a.txt", "cp437", kStored)}).bytes;
+    seeds.push_back({"names-other-scripts", names});
+    seeds.push_back({"name-utf8-overlong", withBase(utf8Named(file("..\xc0\xaf" "evil.txt", "evil")))});
     seeds.push_back({"duplicate", withBase(file("D/A.TXT", "dup"))});
 
     Item badCrc = file("d/bad-crc.txt", makeText(300));

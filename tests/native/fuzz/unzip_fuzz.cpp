@@ -10,7 +10,25 @@
 
 namespace {
 
+// Length of the well-formed UTF-8 sequence at the start of s, or 0. Only
+// its shape counts here: a sequence of this shape never holds an ASCII byte.
+std::size_t sequenceLength(std::string_view s) {
+    const unsigned char lead = static_cast<unsigned char>(s[0]);
+    const std::size_t length = lead < 0x80 ? 1 : lead < 0xC2 ? 0 : lead < 0xE0 ? 2
+                               : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 0;
+    if (length == 0 || length > s.size()) {
+        return 0;
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) {
+            return 0;
+        }
+    }
+    return length;
+}
+
 // Independent of the core's own name check on purpose: this is the oracle.
+// The sink gets UTF-8: whole sequences, and no ASCII control, '\' or ':'.
 bool staysInside(std::string_view path) {
     if (path.empty()) {
         return false;
@@ -25,10 +43,13 @@ bool staysInside(std::string_view path) {
         if (part.empty() || part == "." || part == "..") {
             return false;
         }
-        for (char c : part) {
-            if (c < 0x20 || c > 0x7E || c == '\\' || c == ':') {
+        for (std::size_t i = 0; i < part.size();) {
+            const unsigned char c = static_cast<unsigned char>(part[i]);
+            const std::size_t length = sequenceLength(part.substr(i));
+            if (length == 0 || c < 0x20 || c == 0x7F || c == '\\' || c == ':') {
                 return false;
             }
+            i += length;
         }
         start = slash + 1;
     }
