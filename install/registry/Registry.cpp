@@ -70,8 +70,8 @@ RegKey OpenVersionKey(const char* format, const char* name)
 }
 
 // Reads a REG_SZ or REG_EXPAND_SZ into a buffer of RegistryTextCapacity bytes and terminates it
-// after the bytes returned. A value of another type, or one whose text and NUL would not fit,
-// fails.
+// after the bytes returned. A value of another type, one whose text and NUL would not fit, or
+// one with more than NULs after its first NUL (the text would be cut there), fails.
 bool ReadTextValue(HKEY key, const char* name, RegistryText& out, DWORD& type)
 {
     type = REG_NONE;
@@ -80,7 +80,11 @@ bool ReadTextValue(HKEY key, const char* name, RegistryText& out, DWORD& type)
         ERROR_SUCCESS)
         return false;
     if ((type != REG_SZ && type != REG_EXPAND_SZ) || size > sizeof out) return false;
-    if (size > 0 && out[size - 1] == '\0') return true;
+    if (const void* nul = std::memchr(out, '\0', size)) {
+        for (const char* c = static_cast<const char*>(nul); c < out + size; ++c)
+            if (*c != '\0') return false;
+        return true;
+    }
     if (size == sizeof out) return false;
     out[size] = '\0';
     return true;
