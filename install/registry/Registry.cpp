@@ -309,3 +309,20 @@ int DeleteProductKey()
     RegDeleteKeyA(software.Get(), ProductSubkeyName);
     return 0;
 }
+
+bool AnyOtherProgramPath(const char* except, bool (*test)(const char* path, void* context), void* context)
+{
+    RegKey product = OpenUserKey(ProductKeyPath);
+    if (!product) return false;
+    RegistryText name;
+    for (DWORD index = 0;; ++index) {
+        LONG result = RegEnumKeyA(product.Get(), index, name, sizeof name);
+        if (result == ERROR_MORE_DATA) continue;  // no version we could act on, as in the lists
+        if (result != ERROR_SUCCESS) return false;
+        name[sizeof name - 1] = '\0';
+        // Key names are the same whatever their case.
+        if (CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, name, -1, except, -1) == CSTR_EQUAL) continue;
+        RegistryText path;
+        if (ReadProgramPath(name, path) == 0 && path[0] != '\0' && test(path, context)) return true;
+    }
+}

@@ -40,5 +40,9 @@ int ReadThisVersionProgramPath(char (&path)[RegistryTextCapacity]);
 // Whether the record of selectedVersionName holds a "Program Path" at all, readable or not: a
 // path that is there but cannot be read whole still names a folder that exists.
 bool IsInstalledProgramPathRecorded();
+// Whether test holds for the "Program Path" of any recorded version but `except` (key names
+// compared ignoring case, as the registry does). Paths that are empty or cannot be read whole
+// are passed over: they name no folder that could be looked at.
+bool AnyOtherProgramPath(const char* except, bool (*test)(const char* path, void* context), void* context);
 int DeleteVersionKey();                      // of selectedVersionName
 int DeleteProductKey();
