@@ -18,32 +18,6 @@ using namespace testing_support;
 
 namespace {
 
-// Wine reports a Unix symbolic link to a folder as a reparse point, and its own
-// CreateSymbolicLinkA makes nothing; so under Wine the link is made from the Unix side.
-bool IsLink(const std::string& path)
-{
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
-// A symbolic link at `link` to the existing `target`: the platform's own where it makes one,
-// else a Unix one.
-bool MakeLink(const std::string& link, const std::string& target)
-{
-    bool folder = DirectoryExists(target);
-    DWORD flags = folder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0;
-    if (CreateSymbolicLinkA(link.c_str(), target.c_str(), flags) && (IsLink(link) || (!folder && FileExists(link))))
-        return true;
-    return RunUnixCommand({"ln", "-s", UnixPath(target), UnixPath(link)}) &&
-           (folder ? IsLink(link) : FileExists(link));
-}
-
-void DropLink(const std::string& link)
-{
-    // Wine's DeleteFileA would delete what a Unix link points to.
-    if (!RunUnixCommand({"rm", "-f", UnixPath(link)}) && !RemoveDirectoryA(link.c_str())) DeleteFileA(link.c_str());
-}
-
 // The names in a tree, without their contents: a program's bytes make a poor message.
 std::vector<std::string> Names(const Tree& tree)
 {
