@@ -2,12 +2,10 @@
 
 #include <shlobj.h>
 #include <shlwapi.h>
-#include <shobjidl.h>
 
 #include <cstring>
-#include <memory>
-#include <new>
 
+#include "engine/ProfileFolder.h"
 #include "engine/Shortcuts.h"
 #include "registry/Registry.h"
 #include "shell/FolderIdentity.h"
@@ -18,207 +16,6 @@
 
 namespace {
 
-// Folders that a removal never deletes, nor any folder that contains one of them, are all
-// those the platform names for the user and the system (the current user's and the common
-// ones): a path read from the registry is only as trustworthy as whoever wrote it. The
-// platform's folder ids run below this bound; ids it does not know, or that name no folder on
-// disk, are skipped.
-constexpr int FolderIdLimit = 0x40;
-
-// Wildcards would widen a deletion; a colon past the drive names a stream or a device.
-bool HasForbiddenCharacter(const char* path)
-{
-    for (const char* c = path; *c; ++c) {
-        unsigned char ch = static_cast<unsigned char>(*c);
-        if (ch < 0x20 || std::strchr("*?\"<>|", ch)) return true;
-        if (ch == ':' && c != path + 1) return true;
-    }
-    return false;
-}
-
-// Length of "C:\" or "\\server\share\" at the start of a full path; 0 for an incomplete
-// network root.
-std::size_t RootLength(const char* full)
-{
-    if (full[0] == '\0' || full[1] == '\0') return 0;
-    if (full[1] == ':') return 3;
-    const char* serverEnd = std::strchr(full + 2, '\\');
-    if (!serverEnd || serverEnd == full + 2) return 0;
-    const char* shareEnd = std::strchr(serverEnd + 1, '\\');
-    if (!shareEnd || shareEnd == serverEnd + 1) return 0;
-    return static_cast<std::size_t>(shareEnd - full) + 1;
-}
-
-// Full, long-named form without a trailing backslash (a root keeps its own), so that two
-// spellings of one folder compare equal. False when it does not fit.
-bool ResolveFolder(const char* path, char (&resolved)[MAX_PATH])
-{
-    char full[MAX_PATH];
-    DWORD length = GetFullPathNameA(path, MAX_PATH, full, nullptr);
-    if (length == 0 || length >= MAX_PATH) return false;
-    DWORD longLength = GetLongPathNameA(full, resolved, MAX_PATH);
-    if (longLength == 0 || longLength >= MAX_PATH) text::Copy(resolved, full);
-    std::size_t end = std::strlen(resolved);
-    std::size_t root = RootLength(resolved);
-    while (end > root && end > 0 && resolved[end - 1] == '\\') --end;
-    resolved[end] = '\0';
-    return true;
-}
-
-bool SameTextIgnoringCase(const char* a, const char* b, std::size_t length)
-{
-    return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a, static_cast<int>(length), b,
-                          static_cast<int>(length)) == CSTR_EQUAL;
-}
-
-// True when `folder` is `other` or one of the folders above it.
-bool IsSameOrAbove(const char* folder, const char* other)
-{
-    std::size_t length = std::strlen(folder);
-    std::size_t otherLength = std::strlen(other);
-    if (length == 0 || otherLength < length) return false;
-    if (otherLength > length && other[length] != '\\' && folder[length - 1] != '\\') return false;
-    return SameTextIgnoringCase(folder, other, length);
-}
-
-// The path has a name below its root, and no name that the file system would quietly
-// shorten (trailing dots and spaces are dropped, turning one name into another).
-bool HasCleanNamesBelowRoot(const char* resolved)
-{
-    std::size_t root = RootLength(resolved);
-    std::size_t length = std::strlen(resolved);
-    if (root == 0 || length <= root) return false;
-    for (std::size_t i = root; i <= length; ++i) {
-        bool nameEnds = i == length || resolved[i] == '\\';
-        if (!nameEnds) continue;
-        if (i == root || resolved[i - 1] == '\\') return false;  // empty name
-        if (resolved[i - 1] == '.' || resolved[i - 1] == ' ') return false;
-    }
-    return true;
-}
-
-bool SpecialFolder(int csidl, char (&folder)[MAX_PATH])
-{
-    folder[0] = '\0';
-    HRESULT result = SHGetFolderPathA(g_setup.mainWindow, csidl, nullptr, SHGFP_TYPE_CURRENT, folder);
-    return SUCCEEDED(result) && folder[0] != '\0';
-}
-
-// A folder about to be deleted, by spelling and, when it exists, by identity: another drive
-// letter, a share or a link can name a protected folder in a spelling no comparison of text
-// would catch. The protected folders share most of the folders above them, and each look at a
-// folder opens it, so each is compared once: a walk up stops at a folder already compared,
-// whose own folders above were compared with it.
-struct Candidate {
-    static constexpr int ComparedCapacity = 128;  // beyond it, folders are simply compared again
-
-    const char* resolved;
-    FolderIdentity identity;
-    bool identified;
-    int comparedCount;
-    char compared[ComparedCapacity][MAX_PATH];
-};
-
-bool AlreadyCompared(Candidate& candidate, const char* folder)
-{
-    for (int i = 0; i < candidate.comparedCount; ++i)
-        if (CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, candidate.compared[i], -1, folder, -1) == CSTR_EQUAL)
-            return true;
-    if (candidate.comparedCount < Candidate::ComparedCapacity)
-        text::Copy(candidate.compared[candidate.comparedCount++], folder);
-    return false;
-}
-
-// Whether the candidate is the folder, or one of the folders above it, by identity.
-bool IsFolderOrAbove(Candidate& candidate, const char* folder)
-{
-    char current[MAX_PATH];
-    DWORD length = GetFullPathNameA(folder, MAX_PATH, current, nullptr);
-    if (length == 0 || length >= MAX_PATH) return false;
-    do {
-        if (AlreadyCompared(candidate, current)) return false;
-        FolderIdentity identity;
-        if (IdentifyFolder(current, identity) && SameFolder(identity, candidate.identity)) return true;
-    } while (ToFolderAbove(current));
-    return false;
-}
-
-// Deleting the candidate would delete the folder: it is that folder or one above it.
-bool WouldDelete(Candidate& candidate, const char* folder, const char* resolvedFolder)
-{
-    if (IsSameOrAbove(candidate.resolved, resolvedFolder)) return true;
-    return candidate.identified && IsFolderOrAbove(candidate, folder);
-}
-
-// The folders that only the newer known-folder list names (Downloads, Saved Games, Links and
-// the like), enumerated from the platform. Without the list, none are added.
-bool TouchesKnownFolder(Candidate& candidate)
-{
-    // Balanced here, so the check holds whether or not the caller's thread has COM.
-    struct Com {
-        HRESULT result = CoInitialize(nullptr);
-        ~Com() { if (SUCCEEDED(result)) CoUninitialize(); }
-    } com;
-    ComPtr<IKnownFolderManager> manager;
-    if (FAILED(CoCreateInstance(CLSID_KnownFolderManager, nullptr, CLSCTX_INPROC_SERVER, IID_IKnownFolderManager,
-                                manager.PutVoid())))
-        return false;
-    KNOWNFOLDERID* ids = nullptr;
-    UINT count = 0;
-    if (FAILED(manager->GetFolderIds(&ids, &count)) || !ids) return false;
-    bool touches = false;
-    for (UINT i = 0; i < count && !touches; ++i) {
-        ComPtr<IKnownFolder> known;
-        wchar_t* wide = nullptr;
-        if (FAILED(manager->GetFolder(ids[i], known.Put())) || FAILED(known->GetPath(KF_FLAG_DONT_VERIFY, &wide)))
-            continue;
-        char folder[MAX_PATH];
-        char protectedFolder[MAX_PATH];
-        // A folder the code page cannot name cannot be a path we were given either.
-        BOOL defaulted = FALSE;
-        bool named = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, folder, MAX_PATH, nullptr,
-                                         &defaulted) > 0 && !defaulted;
-        CoTaskMemFree(wide);
-        touches = named && ResolveFolder(folder, protectedFolder) && WouldDelete(candidate, folder, protectedFolder);
-    }
-    CoTaskMemFree(ids);
-    return touches;
-}
-
-// Nothing of ours lives inside the system's own folder, whatever the spelling.
-bool InsideSystemFolder(const Candidate& candidate, const char* windows, const char* resolvedWindows)
-{
-    if (IsSameOrAbove(resolvedWindows, candidate.resolved)) return true;
-    FolderIdentity system;
-    return IdentifyFolder(windows, system) && LiesWithin(candidate.resolved, system);
-}
-
-bool TouchesProtectedFolder(const char* resolved)
-{
-    // On the heap: 33 KB are too much for the stack, and a static would be carried in the
-    // program file. Without the memory nothing can be shown safe.
-    std::unique_ptr<Candidate> owned(new (std::nothrow) Candidate);
-    if (!owned) return true;
-    Candidate& candidate = *owned;
-    candidate.resolved = resolved;
-    candidate.comparedCount = 0;
-    candidate.identified = IdentifyFolder(resolved, candidate.identity);
-    char folder[MAX_PATH];
-    char protectedFolder[MAX_PATH];
-    for (int id = 0; id < FolderIdLimit; ++id) {
-        // A folder not made yet is still the platform's: deleting its parent is no safer.
-        if (!SpecialFolder(id | CSIDL_FLAG_DONT_VERIFY, folder) || !ResolveFolder(folder, protectedFolder))
-            continue;
-        if (WouldDelete(candidate, folder, protectedFolder)) return true;
-        if (id == CSIDL_WINDOWS && InsideSystemFolder(candidate, folder, protectedFolder)) return true;
-    }
-    DWORD length = GetTempPathA(MAX_PATH, folder);
-    if (length > 0 && length < MAX_PATH && ResolveFolder(folder, protectedFolder) &&
-        WouldDelete(candidate, folder, protectedFolder))
-        return true;
-    return TouchesKnownFolder(candidate);
-}
-
 // Everything one removal deletes, worked out and checked before anything is touched; an
 // empty path means there is nothing of that kind to delete.
 struct RemovalPlan {
@@ -226,42 +23,41 @@ struct RemovalPlan {
     char desktopLink[MAX_PATH];
     char startMenuLink[MAX_PATH];
     char programGroup[MAX_PATH];
-    bool programPathUnread;  // why the plan failed, when it did for that
 };
 
+// A shortcut's path is made from the version's name; one that cannot be made is the name's fault.
 bool PlanLink(int csidl, const char* name, char (&link)[MAX_PATH])
 {
     char folder[MAX_PATH];
-    if (!SpecialFolder(csidl, folder)) return true;  // no such folder, so no shortcut in it
+    if (!QueryProfileFolder(csidl, folder)) return true;  // no such folder, so no shortcut in it
     return FormatLinkPath(link, folder, name);
 }
 
-bool PlanRemoval(RemovalPlan& plan)
+Refusal PlanRemoval(RemovalPlan& plan)
 {
     const char* name = g_setup.selectedVersionName;
-    if (!IsUsableVersionName(name)) return false;
+    if (!IsUsableVersionName(name)) return Refusal::UnusableName;
 
     // Without a recorded path, or with an empty one, there is no folder to delete; a recorded
-    // one must be safe. One that is there but cannot be read whole (too long, of another type)
-    // still names a folder: removing the record would leave that folder unreachable.
+    // one must be safe. One that is there but cannot be read whole (too long, of another type,
+    // cut by a NUL) still names a folder: removing the record would leave that folder
+    // unreachable.
     if (ReadInstalledProgramPath() != 0) {
-        if (IsInstalledProgramPathRecorded()) {
-            plan.programPathUnread = true;
-            return false;
-        }
-    } else if (g_setup.programDir[0] != '\0' && !IsSafeFolderToDelete(g_setup.programDir, plan.programFolder)) {
-        return false;
+        if (IsInstalledProgramPathRecorded()) return Refusal::ProgramPathUnread;
+    } else if (g_setup.programDir[0] != '\0') {
+        Refusal refusal = CheckProgramFolderToDelete(g_setup.programDir, name, plan.programFolder);
+        if (refusal != Refusal::None) return refusal;
     }
-    if (!PlanLink(CSIDL_DESKTOPDIRECTORY, name, plan.desktopLink)) return false;
-    if (!PlanLink(CSIDL_STARTMENU, name, plan.startMenuLink)) return false;
+    if (!PlanLink(CSIDL_DESKTOPDIRECTORY, name, plan.desktopLink)) return Refusal::UnusableName;
+    if (!PlanLink(CSIDL_STARTMENU, name, plan.startMenuLink)) return Refusal::UnusableName;
 
     char programs[MAX_PATH];
-    if (SpecialFolder(CSIDL_PROGRAMS, programs)) {
+    if (QueryProfileFolder(CSIDL_PROGRAMS, programs)) {
         char group[MAX_PATH];
-        if (!FormatGroupPath(group, programs, name)) return false;
-        if (!IsSafeFolderToDelete(group, plan.programGroup)) return false;
+        if (!FormatGroupPath(group, programs, name)) return Refusal::UnusableName;
+        if (CheckFolderToDelete(group, name, plan.programGroup) != Refusal::None) return Refusal::UnsafeProgramGroup;
     }
-    return true;
+    return Refusal::None;
 }
 
 bool IsDotEntry(const char* name) { return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0; }
@@ -291,26 +87,6 @@ bool RemoveLink(const char* path, DWORD attributes)
 void AllowDeletion(const char* path, DWORD attributes)
 {
     if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-}
-
-// The path the platform ends up at for an entry, links followed; false when it cannot say
-// (before Windows Vista there is no such query, and no links to files either).
-bool FinalPath(const char* path, char (&final)[MAX_PATH])
-{
-    using Query = DWORD(WINAPI*)(HANDLE file, LPSTR path, DWORD capacity, DWORD flags);
-    static const auto query = reinterpret_cast<Query>(reinterpret_cast<void (*)()>(
-        GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA")));
-    final[0] = '\0';
-    if (!query) return false;
-    FileHandle entry(CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!entry.Valid()) return false;
-    DWORD length = query(entry.Get(), final, MAX_PATH, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    if (length == 0 || length >= MAX_PATH) {
-        final[0] = '\0';
-        return false;
-    }
-    return true;
 }
 
 // Wine shows a Unix link to a file as a plain file, and deleting it there deletes what it
@@ -413,37 +189,22 @@ bool IsPresent(const char* path) { return path[0] != '\0' && PathFileExistsA(pat
 
 } // namespace
 
-bool IsSafeFolderToDelete(const char* path, char (&resolved)[MAX_PATH])
-{
-    resolved[0] = '\0';
-    if (!path || !text::IsFullPath(path) || HasForbiddenCharacter(path)) return false;
-    char candidate[MAX_PATH];
-    if (!ResolveFolder(path, candidate)) return false;
-    if (!text::IsFullPath(candidate) || !HasCleanNamesBelowRoot(candidate)) return false;
-    if (TouchesProtectedFolder(candidate)) return false;
-    // Only a real folder is deleted whole; a link to a folder elsewhere is not followed.
-    DWORD attributes = GetFileAttributesA(candidate);
-    if (attributes != INVALID_FILE_ATTRIBUTES &&
-        (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)))
-        return false;
-    return text::Copy(resolved, candidate);
-}
-
 RemovalResult RemoveInstalledVersion()
 {
     RemovalPlan plan{};
-    if (!PlanRemoval(plan)) return plan.programPathUnread ? RemovalResult::ProgramPathUnread : RemovalResult::Kept;
+    Refusal refusal = PlanRemoval(plan);
+    if (refusal != Refusal::None) return {RemovalOutcome::Refused, refusal};
 
     bool ok = true;
-    if (IsPresent(plan.programFolder) && !DeleteFolder(plan.programFolder)) return RemovalResult::ProgramInUse;
+    if (IsPresent(plan.programFolder) && !DeleteFolder(plan.programFolder)) return {RemovalOutcome::ProgramInUse};
     if (IsPresent(plan.desktopLink) && !DeleteFileA(plan.desktopLink)) ok = false;
     if (IsPresent(plan.startMenuLink) && !DeleteFileA(plan.startMenuLink)) ok = false;
-    if (IsPresent(plan.programGroup) && !DeleteFolder(plan.programGroup)) return RemovalResult::Kept;
-    if (!ok) return RemovalResult::Kept;
+    if (IsPresent(plan.programGroup) && !DeleteFolder(plan.programGroup)) return {RemovalOutcome::Kept};
+    if (!ok) return {RemovalOutcome::Kept};
 
     DeleteVersionKey();
     DeleteProductKey();
     // The record is gone exactly when its program path can no longer be read.
     bool gone = ReadInstalledProgramPath() != 0 && !IsInstalledProgramPathRecorded();
-    return gone ? RemovalResult::Removed : RemovalResult::Kept;
+    return {gone ? RemovalOutcome::Removed : RemovalOutcome::Kept};
 }

@@ -7,7 +7,7 @@
 #include "display/SizeText.h"
 #include "engine/InstallSequence.h"
 #include "engine/PayloadStaging.h"
-#include "engine/Removal.h"
+#include "engine/RemovalSafety.h"
 #include "registry/Registry.h"
 #include "shell/Controls.h"
 #include "shell/FolderIdentity.h"
@@ -79,22 +79,24 @@ void MeasureFreeSpace()
     text::Copy(g_setup.freeSpaceText, FormatSize(g_setup.freeSpace));
 }
 
+// The version's recorded folder holds `folder`, and removing the version would delete it.
+bool HoldsFolder(const char* name, const char* recorded, void* folder)
+{
+    FolderIdentity programFolder;
+    char deletable[MAX_PATH];
+    // A relative path would name a folder by the current directory, not by the record.
+    return text::IsFullPath(recorded) && IdentifyFolder(recorded, programFolder) &&
+           LiesWithin(static_cast<const char*>(folder), programFolder) &&
+           CheckProgramFolderToDelete(recorded, name, deletable) == Refusal::None;
+}
+
 // Whether folder is, or lies inside, the program folder of another recorded version, under any
 // spelling: removing that version deletes its folder, and this installation with it. A record
 // naming a folder that removal would never delete (a drive, a profile) endangers nothing, and
 // must not shut the user out of everything below it.
 bool InsideAnotherVersion(const char* folder)
 {
-    char recorded[RegistryTextCapacity];
-    for (unsigned index = 0; ReadOtherVersionProgramPath(index, recorded); ++index) {
-        FolderIdentity programFolder;
-        char deletable[MAX_PATH];
-        // A relative path would name a folder by the current directory, not by the record.
-        if (text::IsFullPath(recorded) && IdentifyFolder(recorded, programFolder) &&
-            LiesWithin(folder, programFolder) && IsSafeFolderToDelete(recorded, deletable))
-            return true;
-    }
-    return false;
+    return AnyOtherProgramPath(ProductVersionName, HoldsFolder, const_cast<char*>(folder));
 }
 
 // The folder that holds this version's recorded program folder, when the update can go in

@@ -1,11 +1,13 @@
 #include "pages/MaintenancePage.h"
 
+#include "engine/Removal.h"
 #include "registry/Registry.h"
 #include "shell/Controls.h"
 #include "shell/MainWindow.h"
 #include "shell/Navigation.h"
 #include "shell/PreviousConfiguration.h"
 #include "shell/SetupState.h"
+#include "shell/Text.h"
 
 namespace {
 
@@ -45,13 +47,37 @@ LRESULT OnCreate(HWND page)
     return 0;
 }
 
-// A failure the user can do something about is told; the record stays, and so does its row.
-LRESULT TellNotRemoved(RemovalResult result, const char* name)
+// Why a removal refused, in the user's words.
+struct RefusalReason {
+    Refusal refusal;
+    const char* reason;
+};
+constexpr RefusalReason RefusalReasons[] = {
+    {Refusal::UnusableName, UnusableNameReason},
+    {Refusal::ProgramPathUnread, ProgramPathUnreadReason},
+    {Refusal::UnusablePath, UnusablePathReason},
+    {Refusal::WholeDrive, WholeDriveReason},
+    {Refusal::NotAFolder, NotAFolderReason},
+    {Refusal::ProtectedFolder, ProtectedFolderReason},
+    {Refusal::HoldsOtherVersion, HoldsOtherVersionReason},
+    {Refusal::NotTheProduct, NotTheProductReason},
+    {Refusal::UnsafeProgramGroup, UnsafeProgramGroupReason},
+};
+constexpr const char RefusalFormat[] = "%s\n\n%s";
+constexpr int RefusalTextCapacity = 256;  // the longest first line and reason fit with room
+
+// A removal that stopped before anything was deleted is told; the record stays, and so does
+// its row.
+LRESULT TellNotRemoved(const RemovalResult& result, const char* name)
 {
-    const char* text = nullptr;
-    if (result == RemovalResult::ProgramInUse) text = ProgramInUseText;
-    if (result == RemovalResult::ProgramPathUnread) text = ProgramPathUnreadText;
-    if (text) MessageBoxA(g_setup.mainWindow, text, name, MB_ICONWARNING);
+    char refused[RefusalTextCapacity];
+    const char* message = nullptr;
+    if (result.outcome == RemovalOutcome::ProgramInUse) message = ProgramInUseText;
+    if (result.outcome == RemovalOutcome::Refused)
+        for (const RefusalReason& why : RefusalReasons)
+            if (why.refusal == result.refusal && text::Format(refused, RefusalFormat, NotRemovedText, why.reason))
+                message = refused;
+    if (message) MessageBoxA(g_setup.mainWindow, message, name, MB_ICONWARNING);
     return 0;
 }
 
@@ -63,7 +89,7 @@ LRESULT OnRemove()
     char removedName[PathCapacity];
     if (!ReadListRow(list, row, removedName)) return 0;
     RemovalResult result = RemoveRecordedVersion(removedName);
-    if (result != RemovalResult::Removed) return TellNotRemoved(result, removedName);
+    if (result.outcome != RemovalOutcome::Removed) return TellNotRemoved(result, removedName);
 
     SendMessageA(list, LB_DELETESTRING, static_cast<WPARAM>(row), 0);
     if (SendMessageA(list, LB_GETCOUNT, 0, 0) > 0)

@@ -70,8 +70,8 @@ RegKey OpenVersionKey(const char* format, const char* name)
 }
 
 // Reads a REG_SZ or REG_EXPAND_SZ into a buffer of RegistryTextCapacity bytes and terminates it
-// after the bytes returned. A value of another type, or one whose text and NUL would not fit,
-// fails.
+// after the bytes returned. A value of another type, one whose text and NUL would not fit, or
+// one with more than NULs after its first NUL (the text would be cut there), fails.
 bool ReadTextValue(HKEY key, const char* name, RegistryText& out, DWORD& type)
 {
     type = REG_NONE;
@@ -80,7 +80,11 @@ bool ReadTextValue(HKEY key, const char* name, RegistryText& out, DWORD& type)
         ERROR_SUCCESS)
         return false;
     if ((type != REG_SZ && type != REG_EXPAND_SZ) || size > sizeof out) return false;
-    if (size > 0 && out[size - 1] == '\0') return true;
+    if (const void* nul = std::memchr(out, '\0', size)) {
+        for (const char* c = static_cast<const char*>(nul); c < out + size; ++c)
+            if (*c != '\0') return false;
+        return true;
+    }
     if (size == sizeof out) return false;
     out[size] = '\0';
     return true;
@@ -278,22 +282,6 @@ int ReadThisVersionProgramPath(RegistryText& path)
     return ReadProgramPath(ProductVersionName, path);
 }
 
-bool ReadOtherVersionProgramPath(unsigned index, RegistryText& path)
-{
-    path[0] = '\0';
-    RegKey product = OpenUserKey(ProductKeyPath);
-    if (!product) return false;
-    RegistryText name;
-    LONG result = RegEnumKeyA(product.Get(), index, name, sizeof name);
-    // A name too long for our buffers names no version whose folder we could read.
-    if (result == ERROR_MORE_DATA) return true;
-    if (result != ERROR_SUCCESS) return false;
-    name[sizeof name - 1] = '\0';
-    if (lstrcmpiA(name, ProductVersionName) == 0) return true;
-    if (ReadProgramPath(name, path) != 0) path[0] = '\0';
-    return true;
-}
-
 bool IsInstalledProgramPathRecorded()
 {
     RegKey directories = OpenVersionKey(DirectoriesKeyFormat, g_setup.selectedVersionName);
@@ -320,4 +308,22 @@ int DeleteProductKey()
     // Does not recurse: while another version key remains, Software\ZAV stays.
     RegDeleteKeyA(software.Get(), ProductSubkeyName);
     return 0;
+}
+
+bool AnyOtherProgramPath(const char* except, bool (*test)(const char* name, const char* path, void* context),
+                         void* context)
+{
+    RegKey product = OpenUserKey(ProductKeyPath);
+    if (!product) return false;
+    RegistryText name;
+    for (DWORD index = 0;; ++index) {
+        LONG result = RegEnumKeyA(product.Get(), index, name, sizeof name);
+        if (result == ERROR_MORE_DATA) continue;  // no version we could act on, as in the lists
+        if (result != ERROR_SUCCESS) return false;
+        name[sizeof name - 1] = '\0';
+        // Key names are the same whatever their case.
+        if (CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, name, -1, except, -1) == CSTR_EQUAL) continue;
+        RegistryText path;
+        if (ReadProgramPath(name, path) == 0 && path[0] != '\0' && test(name, path, context)) return true;
+    }
 }

@@ -40,9 +40,10 @@ int ReadThisVersionProgramPath(char (&path)[RegistryTextCapacity]);
 // Whether the record of selectedVersionName holds a "Program Path" at all, readable or not: a
 // path that is there but cannot be read whole still names a folder that exists.
 bool IsInstalledProgramPathRecorded();
-// The "Program Path" of the recorded version at index (enumeration order of Software\ZAV) when
-// it is another version than this setup's own and its path can be read whole; empty otherwise.
-// False when there is no version at index.
-bool ReadOtherVersionProgramPath(unsigned index, char (&path)[RegistryTextCapacity]);
+// Whether test holds for the name and "Program Path" of any recorded version but `except` (key
+// names compared ignoring case, as the registry does). Paths that are empty or cannot be read
+// whole are passed over: they name no folder that could be looked at.
+bool AnyOtherProgramPath(const char* except, bool (*test)(const char* name, const char* path, void* context),
+                         void* context);
 int DeleteVersionKey();                      // of selectedVersionName
 int DeleteProductKey();

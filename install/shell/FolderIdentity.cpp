@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "shell/Owners.h"
+#include "shell/Text.h"
 
 bool SameFolder(const FolderIdentity& a, const FolderIdentity& b)
 {
@@ -48,4 +49,29 @@ bool LiesWithin(const char* path, const FolderIdentity& folder)
         if (IdentifyFolder(current, identity) && SameFolder(identity, folder)) return true;
         if (!ToFolderAbove(current)) return false;
     }
+}
+
+bool FinalPath(const char* path, char (&final)[MAX_PATH])
+{
+    using Query = DWORD(WINAPI*)(HANDLE file, LPSTR path, DWORD capacity, DWORD flags);
+    static const auto query = reinterpret_cast<Query>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA")));
+    final[0] = '\0';
+    if (!query) return false;
+    FileHandle entry(CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!entry.Valid()) return false;
+    char answer[MAX_PATH];
+    DWORD length = query(entry.Get(), answer, MAX_PATH, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0 || length >= MAX_PATH) return false;
+    // The answer comes as "\\?\X:\..." or "\\?\UNC\server\share\..."; without the prefix it
+    // is shorter still, so it fits.
+    constexpr char DevicePrefix[] = "\\\\?\\";
+    constexpr char NetworkPrefix[] = "\\\\?\\UNC\\";
+    constexpr std::size_t DevicePrefixLength = sizeof DevicePrefix - 1;
+    constexpr std::size_t NetworkPrefixLength = sizeof NetworkPrefix - 1;
+    if (std::strncmp(answer, NetworkPrefix, NetworkPrefixLength) == 0)
+        return text::Copy(final, "\\\\") && text::Append(final, answer + NetworkPrefixLength);
+    if (std::strncmp(answer, DevicePrefix, DevicePrefixLength) == 0) return text::Copy(final, answer + DevicePrefixLength);
+    return text::Copy(final, answer);
 }

@@ -87,7 +87,7 @@ RemovalResult RemoveRecordedVersion(const char* name)
     text::Copy(g_setup.selectedVersionName, name);
     RemovalResult result = RemoveInstalledVersion();
     HWND list = g_setup.previousConfigList;
-    if (result == RemovalResult::Removed && list) {
+    if (result.outcome == RemovalOutcome::Removed && list) {
         DeleteConfigurationRow(list, name);
         HideListWhenEmpty(list);
     }

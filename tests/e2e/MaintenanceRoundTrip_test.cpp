@@ -117,3 +117,37 @@ TEST_F(MaintenanceRoundTripTest, InstallRemoveAndStartAfresh)
     EXPECT_FALSE(driver.IsEnabled(GetDlgItem(driver.MainWindow(), BackButtonId)));
     EXPECT_TRUE(driver.IsEnabled(GetDlgItem(driver.MainWindow(), NextButtonId)));
 }
+
+TEST_F(MaintenanceRoundTripTest, ARefusedRemovalIsToldAndDeletesNothing)
+{
+    // The user's Pictures a link into a home folder, as Wine makes it; a record names that home.
+    using namespace e2e;
+    const std::string home = startDirectory_ + "\\ZAV 0.61", target = home + "\\Pictures";
+    const std::string link = startDirectory_ + "\\Pictures";
+    CreateDirectoryA(home.c_str(), nullptr);
+    CreateDirectoryA(target.c_str(), nullptr);
+    ASSERT_TRUE(WriteFile(target + "\\photo.txt", "keep"));
+    ASSERT_TRUE(WriteFile(home + "\\Zav.exe", "stand-in program"));
+    ASSERT_TRUE(MakeLink(link, target));
+    RedirectedShellFolder pictures("My Pictures", link);
+    RecordVersion("ZAV 0.61", true, home.c_str());
+    const Tree before = ReadTree(home);
+
+    SetupDriver driver;
+    ASSERT_TRUE(Start(driver));
+    HWND list = driver.Control(MaintenancePageClass, InstalledListId);
+    MessageBoxInfo box;
+    ASSERT_TRUE(ClickForMessage(driver, driver.Page(MaintenancePageClass), RemoveButtonId, box));
+    EXPECT_EQ(box.text, std::string(NotRemovedText) + "\n\n" + ProtectedFolderReason);
+    EXPECT_EQ(box.caption, "ZAV 0.61");
+    EXPECT_EQ(box.owner, driver.MainWindow());
+    EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
+    EXPECT_TRUE(box.hasIcon);
+    ASSERT_TRUE(driver.Answer(box, IDOK));
+    ASSERT_TRUE(driver.PressOn(MaintenancePageClass, MaintenanceInstallButtonId));
+    EXPECT_EQ(RowCount(list), 1);
+    EXPECT_TRUE(driver.IsEnabled(driver.Control(MaintenancePageClass, RemoveButtonId)));
+    EXPECT_EQ(ReadTree(home), before);
+    EXPECT_TRUE(KeyExists("Software\\ZAV\\ZAV 0.61\\Directories"));
+    DropLink(link);
+}

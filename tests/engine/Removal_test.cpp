@@ -18,32 +18,6 @@ using namespace testing_support;
 
 namespace {
 
-// Wine reports a Unix symbolic link to a folder as a reparse point, and its own
-// CreateSymbolicLinkA makes nothing; so under Wine the link is made from the Unix side.
-bool IsLink(const std::string& path)
-{
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
-// A symbolic link at `link` to the existing `target`: the platform's own where it makes one,
-// else a Unix one.
-bool MakeLink(const std::string& link, const std::string& target)
-{
-    bool folder = DirectoryExists(target);
-    DWORD flags = folder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0;
-    if (CreateSymbolicLinkA(link.c_str(), target.c_str(), flags) && (IsLink(link) || (!folder && FileExists(link))))
-        return true;
-    return RunUnixCommand({"ln", "-s", UnixPath(target), UnixPath(link)}) &&
-           (folder ? IsLink(link) : FileExists(link));
-}
-
-void DropLink(const std::string& link)
-{
-    // Wine's DeleteFileA would delete what a Unix link points to.
-    if (!RunUnixCommand({"rm", "-f", UnixPath(link)}) && !RemoveDirectoryA(link.c_str())) DeleteFileA(link.c_str());
-}
-
 // The names in a tree, without their contents: a program's bytes make a poor message.
 std::vector<std::string> Names(const Tree& tree)
 {
@@ -64,10 +38,18 @@ public:
     std::string Dir(const std::string& name) { return stand.ProgramDir(name); }
     void Install(const std::string& name) { stand.Install(name); }
     int Left(const std::string& name) { return stand.Left(name); }
-    bool Remove(const std::string& name)
+    RemovalResult RemoveFor(const std::string& name)
     {
         text::Copy(g_setup.selectedVersionName, name.c_str());
-        return RemoveInstalledVersion() == RemovalResult::Removed;
+        return RemoveInstalledVersion();
+    }
+    bool Remove(const std::string& name) { return RemoveFor(name).outcome == RemovalOutcome::Removed; }
+    void ExpectRefused(const std::string& name, Refusal refusal)
+    {
+        RemovalResult result = RemoveFor(name);
+        EXPECT_EQ(result.outcome, RemovalOutcome::Refused) << name;
+        EXPECT_EQ(result.refusal, refusal) << name;
+        EXPECT_TRUE(KeyExists("Software\\ZAV\\" + name + "\\Directories")) << name;
     }
 
     StandInInstallations stand;
@@ -314,6 +296,142 @@ TEST_F(RemovalTest, UnsafeNamesAndRecordedPathsDeleteNothing)
     EXPECT_TRUE(IsUsableVersionName(std::string(234, 'Z').c_str()));
 }
 
+TEST_F(RemovalTest, AFolderHoldingWhereAProtectedFolderLeadsIsRefused)
+{
+    // Wine makes Documents and Pictures links into the Unix home, as a junction does on Windows:
+    // the folder that holds a link's target is the user's home, and holds the folder too.
+    const std::string profile = root + "\\Profile", home = root + "\\Home";
+    CreateDirectoryA(home.c_str(), nullptr);
+    struct Case {
+        const char* name;        // recorded at home\<name>, the folder the link leads into
+        const char* link;        // in the stand-in profile, made a link
+        const char* target;      // where it leads, below home\<name> ("" for that folder itself)
+        const char* shellValue;  // the shell folder that the profile path below names
+        const char* shellPath;
+    };
+    const Case cases[] = {
+        {"ZAV 0.61", "Media\\Pictures", "Pictures", "My Pictures", "Media\\Pictures"},
+        {"ZAV 0.62", "Documents", "Unix\\Documents", "Personal", "Documents"},  // two folders above
+        {"ZAV 0.63", "Media", "Media", "My Pictures", "Media\\Pictures"},       // a link above the folder
+        {"ZAV 0.64", "Media\\Pictures", "", "My Pictures", "Media\\Pictures"},  // the target itself
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string holder = home + "\\" + c.name;
+        const std::string target = c.target[0] ? holder + "\\" + c.target : holder;
+        const std::string link = profile + "\\" + c.link;
+        CreateDirectoryA(holder.c_str(), nullptr);
+        CreateDirectoryA((holder + "\\Unix").c_str(), nullptr);
+        CreateDirectoryA(target.c_str(), nullptr);
+        WriteFile(holder + "\\Zav.exe", "stand-in program");  // as the product's folder would
+        WriteFile(target + "\\marker.txt", "keep");
+        RemoveTree(link);
+        ASSERT_TRUE(MakeLink(link, target)) << link;
+        CreateDirectoryA((profile + "\\" + c.shellPath).c_str(), nullptr);
+        {
+            RedirectedShellFolder redirect(c.shellValue, profile + "\\" + c.shellPath);
+            RecordVersion(c.name, true, holder.c_str());
+            ExpectRefused(c.name, Refusal::ProtectedFolder);
+        }
+        EXPECT_EQ(ReadFile(target + "\\marker.txt"), "keep");
+        EXPECT_EQ(ReadFile(holder + "\\Zav.exe"), "stand-in program");
+        DropLink(link);
+        CreateDirectoryA(folders.pictures.substr(0, folders.pictures.rfind('\\')).c_str(), nullptr);
+        CreateDirectoryA(folders.pictures.c_str(), nullptr);
+    }
+}
+
+TEST_F(RemovalTest, AFolderHoldingAnotherVersionsFolderIsRefused)
+{
+    // This version installed with another version's program folder as its base, and the like.
+    struct Case {
+        const char* outer;  // the version removed first, installed as the stand-in does
+        std::string (*inner)(RemovalTest& t, const std::string& outer);  // where this version is
+        Refusal refusal;
+        bool nested;  // false: both name one folder, and neither may go
+    };
+    const Case cases[] = {
+        {"ZAV 0.99", [](RemovalTest& t, const std::string& o) { return t.Dir(o) + "\\" + ProductVersionName; },
+         Refusal::HoldsOtherVersion, true},
+        {"ZAV 0.98", [](RemovalTest& t, const std::string& o) { return ThroughUnixRoot(t.Dir(o)) + "\\Inner"; },
+         Refusal::HoldsOtherVersion, true},
+        {"ZAV 0.97", [](RemovalTest& t, const std::string& o) { return t.folders.programs + "\\" + o + "\\Inner"; },
+         Refusal::UnsafeProgramGroup, true},
+        {"ZAV 0.96", [](RemovalTest& t, const std::string& o) { return t.Dir(o); }, Refusal::HoldsOtherVersion, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.outer);
+        ResetProductKey();
+        Install(c.outer);
+        const std::string inner = c.inner(*this, c.outer);
+        ASSERT_FALSE(inner.empty());
+        CreateDirectoryA(inner.c_str(), nullptr);
+        WriteFile(inner + "\\Zav.exe", "inner program");
+        RecordVersion(ProductVersionName, true, inner.c_str());
+        const Tree before = ReadTree(Dir(c.outer));
+
+        ExpectRefused(c.outer, c.refusal);
+        EXPECT_EQ(Left(c.outer), 5);
+        EXPECT_EQ(ReadTree(Dir(c.outer)), before);
+        EXPECT_EQ(ReadFile(inner + "\\Zav.exe"), "inner program");
+        if (!c.nested) {
+            ExpectRefused(ProductVersionName, Refusal::HoldsOtherVersion);
+            continue;
+        }
+        // Once the inner version is removed, the outer one goes as well.
+        EXPECT_TRUE(Remove(ProductVersionName));
+        EXPECT_FALSE(PathExists(inner));
+        EXPECT_TRUE(Remove(c.outer));
+        EXPECT_EQ(Left(c.outer), 0);
+    }
+}
+
+TEST_F(RemovalTest, OnlyAFolderNamedAfterTheVersionOrHoldingTheLauncherIsDeleted)
+{
+    // Every installation of this setup names the program folder after the version; those of
+    // earlier versions hold the launcher. A folder that is neither is somebody else's.
+    struct Case {
+        const char* folder;
+        const char* launcher;  // made in the folder; a trailing backslash makes it a folder
+        bool removed;
+    };
+    const Case cases[] = {
+        {"ZAV 0.99", nullptr, true},
+        {"zav 0.99", nullptr, true},
+        {"Zav", "Zav.exe", true},
+        {"Apps", "ZAV.EXE", true},
+        {"apps", nullptr, false},
+        {"ZAV 0.99 old", nullptr, false},
+        {"tools", "Zav.exe\\", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder);
+        ResetProductKey();
+        const std::string folder = root + "\\Base\\" + c.folder;
+        CreateDirectoryA(folder.c_str(), nullptr);
+        CreateDirectoryA((folder + "\\ZAV 0.50").c_str(), nullptr);
+        WriteFile(folder + "\\ZAV 0.50\\notes.txt", "keep");
+        if (c.launcher) {
+            const std::string launcher = folder + "\\" + c.launcher;
+            if (launcher.back() == '\\')
+                CreateDirectoryA(launcher.c_str(), nullptr);
+            else
+                WriteFile(launcher, "program");
+        }
+        RecordVersion("ZAV 0.99", true, folder.c_str());
+        const Tree before = ReadTree(folder);
+        if (c.removed) {
+            EXPECT_TRUE(Remove("ZAV 0.99"));
+            EXPECT_FALSE(PathExists(folder));
+            EXPECT_FALSE(KeyExists("Software\\ZAV"));
+        } else {
+            ExpectRefused("ZAV 0.99", Refusal::NotTheProduct);
+            EXPECT_EQ(ReadTree(folder), before);
+        }
+        RemoveTree(folder);
+    }
+}
+
 TEST(RemovalSafety, SystemAndUserFoldersAreNeverDeletedWhole)
 {
     ResetSetupState();
@@ -347,7 +465,7 @@ TEST(RemovalSafety, SystemAndUserFoldersAreNeverDeletedWhole)
     char resolved[MAX_PATH];
     for (const std::string& path : unsafe) {
         text::Copy(resolved, "unchanged");
-        EXPECT_FALSE(IsSafeFolderToDelete(path.c_str(), resolved)) << path;
+        EXPECT_NE(CheckFolderToDelete(path.c_str(), ProductVersionName, resolved), Refusal::None) << path;
         EXPECT_STREQ(resolved, "") << path;
     }
     // Every other kind the platform names, for the user and for everyone.
@@ -363,7 +481,7 @@ TEST(RemovalSafety, SystemAndUserFoldersAreNeverDeletedWhole)
         const std::string path = folder(kind);
         if (path.empty()) continue;
         ++named;
-        EXPECT_FALSE(IsSafeFolderToDelete(path.c_str(), resolved)) << kind << " " << path;
+        EXPECT_EQ(CheckFolderToDelete(path.c_str(), ProductVersionName, resolved), Refusal::ProtectedFolder) << kind << " " << path;
     }
     EXPECT_GE(named, 15);
     // And those only the known-folder list names.
@@ -373,7 +491,7 @@ TEST(RemovalSafety, SystemAndUserFoldersAreNeverDeletedWhole)
         ASSERT_EQ(SHGetKnownFolderPath(id, KF_FLAG_DONT_VERIFY, nullptr, &wide), S_OK);
         WideCharToMultiByte(CP_ACP, 0, wide, -1, path, MAX_PATH, nullptr, nullptr);
         CoTaskMemFree(wide);
-        EXPECT_FALSE(IsSafeFolderToDelete(path, resolved)) << path;
+        EXPECT_EQ(CheckFolderToDelete(path, ProductVersionName, resolved), Refusal::ProtectedFolder) << path;
     }
 
     const std::string safe[][2] = {
@@ -383,7 +501,7 @@ TEST(RemovalSafety, SystemAndUserFoldersAreNeverDeletedWhole)
         {"\\\\server\\share\\ZAV", "\\\\server\\share\\ZAV"},
     };
     for (const auto& s : safe) {
-        EXPECT_TRUE(IsSafeFolderToDelete(s[0].c_str(), resolved)) << s[0];
+        EXPECT_EQ(CheckFolderToDelete(s[0].c_str(), ProductVersionName, resolved), Refusal::None) << s[0];
         EXPECT_EQ(resolved, s[1]);
     }
 }

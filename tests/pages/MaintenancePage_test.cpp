@@ -23,7 +23,7 @@ const std::string None = "No previous configuration";
 const std::string Beta5 = "ZAV 1.00 beta 5", Beta6 = "ZAV 1.00 beta 6", Beta7 = "ZAV 1.00 beta 7";
 
 class MaintenancePageTest : public ProductKeyTest {
-protected:
+public:
     std::string Dir(const std::string& name) { return stand.ProgramDir(name); }
     void Install(const Rows& names)
     {
@@ -250,32 +250,68 @@ TEST_F(MaintenancePageTest, AFolderInUseKeepsRowAndRecordUntilALaterAttempt)
     EXPECT_TRUE(Gone(Beta6));
 }
 
-TEST_F(MaintenancePageTest, AProgramPathThatCannotBeReadWholeKeepsRowAndRecordAndSaysSo)
+TEST_F(MaintenancePageTest, ARefusedRemovalKeepsRowAndRecordAndSaysWhy)
 {
+    // Each recorded state that a removal refuses to act on, with what the user is told.
     struct Case {
         const char* label;
+        std::string removed;  // the version removed; recorded here unless installed below
         DWORD type;
-        std::string data;  // the folder's path, in the value's own form
+        std::string data;     // its "Program Path", in the value's own form
+        const char* reason;
+        void (*before)(MaintenancePageTest& t);
     };
     const std::string folder = Dir(Beta6);
+    const std::string base = stand.root + "\\Base";
     const std::string deep = folder + "\\" + std::string(MAX_PATH - folder.size(), 'x');
+    auto nothing = [](MaintenancePageTest&) {};
     const Case cases[] = {
-        {"a list of texts", REG_MULTI_SZ, folder + std::string(2, '\0')},
-        {"a text longer than a path", REG_SZ, deep},
+        {"a list of texts", Beta6, REG_MULTI_SZ, folder + std::string(2, '\0'), ProgramPathUnreadReason, nothing},
+        {"a text longer than a path", Beta6, REG_SZ, deep, ProgramPathUnreadReason, nothing},
+        {"a text cut by a NUL", Beta6, REG_SZ, base + std::string(1, '\0') + "\\" + Beta6, ProgramPathUnreadReason,
+         nothing},
+        {"a name with a wildcard", "ZAV*", REG_SZ, folder, UnusableNameReason, nothing},
+        {"a relative path", Beta6, REG_SZ, "Base\\" + Beta6, UnusablePathReason, nothing},
+        {"a drive", Beta6, REG_SZ, stand.root.substr(0, 3), WholeDriveReason, nothing},
+        {"a file", Beta6, REG_SZ, folder + "\\Zav.exe", NotAFolderReason, nothing},
+        {"the desktop", Beta6, REG_SZ, stand.folders.desktop, ProtectedFolderReason, nothing},
+        {"another version inside", Beta6, REG_SZ, folder, HoldsOtherVersionReason,
+         [](MaintenancePageTest& t) {
+             const std::string inner = t.Dir(Beta6) + "\\Inner";
+             CreateDirectoryA(inner.c_str(), nullptr);
+             RecordVersion(Beta7, true, inner.c_str());
+         }},
+        {"somebody else's folder", Beta6, REG_SZ, base + "\\Apps", NotTheProductReason,
+         [](MaintenancePageTest& t) { WriteFile(t.stand.root + "\\Base\\Apps\\notes.txt", "keep"); }},
+        {"a program group that is a file", Beta6, REG_SZ, folder, UnsafeProgramGroupReason,
+         [](MaintenancePageTest& t) {
+             const std::string group = t.stand.folders.programs + "\\" + Beta6;
+             RemoveTree(group);
+             WriteFile(group, "not a folder");
+         }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         ResetProductKey();
+        RemoveTree(stand.root + "\\Base\\Apps");
         Install({Beta6, Beta7});
-        SetRawValue("Software\\ZAV\\" + Beta6 + "\\Directories", "Program Path", c.type, c.data.data(),
+        CreateDirectoryA((stand.root + "\\Base\\Apps").c_str(), nullptr);
+        c.before(*this);
+        if (!KeyExists("Software\\ZAV\\" + c.removed)) RecordVersion(c.removed);
+        SetRawValue("Software\\ZAV\\" + c.removed + "\\Directories", "Program Path", c.type, c.data.data(),
                     static_cast<DWORD>(c.data.size()));
+        const Tree before = ReadTree(stand.root);
         Wizard wizard;
+        const Rows rows = ListRows(g_setup.installedList);
         MessageBoxAnswerer answerer(IDOK);
-        Remove(Beta6);
-        const MessageBoxCall told{g_setup.mainWindow, ProgramPathUnreadText, Beta6, MB_ICONWARNING, IDOK};
+        Remove(c.removed);
+        const std::string text = std::string(NotRemovedText) + "\n\n" + c.reason;
+        const MessageBoxCall told{g_setup.mainWindow, text, c.removed, MB_ICONWARNING, IDOK};
         EXPECT_EQ(answerer.Calls(), std::vector<MessageBoxCall>{told});
-        EXPECT_EQ(stand.Left(Beta6), 5);
-        EXPECT_EQ(ListRows(g_setup.installedList), (Rows{Beta6, Beta7}));
+        EXPECT_EQ(ReadTree(stand.root), before);  // nothing touched
+        EXPECT_TRUE(KeyExists("Software\\ZAV\\" + c.removed + "\\Directories"));
+        EXPECT_EQ(ListRows(g_setup.installedList), rows);
+        RemoveTree(stand.folders.programs + "\\" + Beta6);
     }
 }
 

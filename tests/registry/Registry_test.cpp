@@ -248,6 +248,9 @@ TEST_F(RegistryTest, ProgramPathReadsNeverRunPastTheirBuffers)
     SetEnvironmentVariableA("ZAV_REGISTRY_259", std::string(259, 'e').c_str());
     SetEnvironmentVariableA("ZAV_REGISTRY_260", std::string(260, 'f').c_str());
     const std::string base = "%ZAV_REGISTRY_BASE%\\ZAV", e259 = "%ZAV_REGISTRY_259%", f260 = "%ZAV_REGISTRY_260%";
+    // Text after a NUL would be cut off by the reader: "C:\apps" alone names another folder.
+    const std::string cut("C:\\apps\0\\ZAV 0.50", 17), padded("C:\\apps\0\0\0", 10);
+    const std::string cutExpandable = base + std::string(1, '\0') + "\\0.50";
     struct Case {
         const char* what;
         DWORD type;
@@ -266,6 +269,10 @@ TEST_F(RegistryTest, ProgramPathReadsNeverRunPastTheirBuffers)
         {"expandable to 259 characters", REG_EXPAND_SZ, e259.c_str(), DWORD(e259.size()), std::string(259, 'e')},
         {"expandable to 260 characters", REG_EXPAND_SZ, f260.c_str(), DWORD(f260.size()), ""},
         {"expandable, unknown variable", REG_EXPAND_SZ, "%ZAV_REGISTRY_NONE%", 19, "%ZAV_REGISTRY_NONE%"},
+        {"a NUL inside", REG_SZ, cut.data(), DWORD(cut.size()), ""},
+        {"a NUL inside, and one at the end", REG_SZ, cut.c_str(), DWORD(cut.size() + 1), ""},
+        {"NULs after the text", REG_SZ, padded.data(), DWORD(padded.size()), "C:\\apps"},
+        {"expandable with a NUL inside", REG_EXPAND_SZ, cutExpandable.data(), DWORD(cutExpandable.size()), ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -220,4 +220,27 @@ bool SmallDisksMounted()
     return FileExists(BuildPath("wine\\smalldisks\\mounted"));
 }
 
+// Wine's own CreateSymbolicLinkA makes nothing; so under Wine the link is made from the Unix side.
+bool IsLink(const std::string& path)
+{
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+bool MakeLink(const std::string& link, const std::string& target)
+{
+    bool folder = DirectoryExists(target);
+    DWORD flags = folder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0;
+    if (CreateSymbolicLinkA(link.c_str(), target.c_str(), flags) && (IsLink(link) || (!folder && FileExists(link))))
+        return true;
+    return RunUnixCommand({"ln", "-s", UnixPath(target), UnixPath(link)}) &&
+           (folder ? IsLink(link) : FileExists(link));
+}
+
+void DropLink(const std::string& link)
+{
+    // Wine's DeleteFileA would delete what a Unix link points to.
+    if (!RunUnixCommand({"rm", "-f", UnixPath(link)}) && !RemoveDirectoryA(link.c_str())) DeleteFileA(link.c_str());
+}
+
 } // namespace testing_support

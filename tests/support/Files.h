@@ -53,6 +53,13 @@ private:
     std::string link_;  // the Unix link, under Wine
 };
 
+// A symbolic link at `link` to the existing file or folder `target`: the platform's own where it
+// makes one, else (under Wine) a Unix one. DropLink removes the link alone, never its target.
+bool MakeLink(const std::string& link, const std::string& target);
+void DropLink(const std::string& link);
+// The entry is a link to a folder (a reparse point, as Wine shows a Unix link to a folder too).
+bool IsLink(const std::string& path);
+
 // Everything below root: relative paths with '\\' separators mapped to the file's content;
 // folders map to TreeFolderMark. Empty when root is no folder.
 constexpr char TreeFolderMark[] = "<folder>";
