@@ -547,6 +547,31 @@ TEST_F(UnzipDll, EntryPathTooLongForTheTarget) {
     EXPECT_EQ(expectedAfter, ReadTree(root_));
 }
 
+TEST_F(UnzipDll, EntryPathFillsMaxPathToTheLastUnit) {
+    // While it expands, every entry lies below <target>\~unzXXXXXXXX.tmp\x\.
+    constexpr std::size_t kBelowTemp = 1 + 16 + 1 + 1 + 1;
+    std::string deep = target_;
+    while (deep.size() < 100) {
+        deep += "\\d";
+        ASSERT_TRUE(CreateDirectoryA(deep.c_str(), nullptr));
+    }
+    const std::size_t fits = MAX_PATH - 1 - deep.size() - kBelowTemp;
+    const std::string folderName(20, 'n');
+    const std::string fileName(fits - folderName.size() - 1, 'f');
+    const std::string full = folderName + "/" + fileName;
+    const std::string over = full + "o";
+
+    const Tree before = ReadTree(root_);
+    const std::string overArchive = saveArchive(buildZip({file(over, "x")}).bytes);
+    Tree expectedAfter = before;
+    expectedAfter[overArchive.substr(root_.size() + 1)] = ReadFile(overArchive);
+    EXPECT_EQ(UNZ_E_PATH, run(overArchive, deep));
+    EXPECT_EQ(expectedAfter, ReadTree(root_));
+
+    ASSERT_EQ(UNZ_OK, run(saveArchive(buildZip({file(full, "x")}).bytes), deep));
+    EXPECT_EQ("x", ReadFile(deep + "\\" + folderName + "\\" + fileName));
+}
+
 TEST_F(UnzipDll, TruncatedAnywhereChangesNothing) {
     populateTarget();
     const Bytes good = buildZip(productItems()).bytes;

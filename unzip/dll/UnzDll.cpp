@@ -139,7 +139,7 @@ std::uint32_t execute(const UnzipCommand* record) {
         return code;
     }
     Path tempRoot;
-    std::wstring tempName;
+    wchar_t tempName[kTempNameSize];
     if (!createUniqueFolder(target, tempRoot, tempName)) {
         return UNZ_E_TARGET;
     }

@@ -13,11 +13,10 @@
 #include <new>
 #include <string>
 
-// libstdc++ ships std::string's and std::wstring's members compiled with
-// exceptions; instantiations of our own, built lean, keep its copies (and
-// with them the whole exception runtime) out of the link.
+// libstdc++ ships std::string's members compiled with exceptions; an
+// instantiation of our own, built lean, keeps its copies (and with them the
+// whole exception runtime) out of the link.
 template class std::basic_string<char>;
-template class std::basic_string<wchar_t>;
 
 namespace {
 

@@ -8,7 +8,7 @@ bool isFolder(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_DIRECTORY)
 // An 8.3 alias ("LONG~1.TXT") opens an item whose own name is another: that
 // item must be neither replaced nor merged into under the alias. This also
 // covers the temporary folder's short name.
-bool isNamedAs(const Path& path, const std::wstring& name) {
+bool isNamedAs(const Path& path, const wchar_t* name) {
     WIN32_FIND_DATAW data;
     FindHandle find(FindFirstFileW(path.c_str(), &data));
     return find.Valid() && equalsNoCase(data.cFileName, name);
@@ -16,13 +16,24 @@ bool isNamedAs(const Path& path, const std::wstring& name) {
 
 }  // namespace
 
+void Committer::record(StepKind kind, const Path& from, const Path& to, DWORD attributes) {
+    const std::size_t fromAt = paths_.add(from.c_str(), from.size());
+    const std::size_t toAt = paths_.add(to.c_str(), to.size());
+    journal_.push_back(Step{kind, fromAt, toAt, attributes});
+}
+
+void Committer::forget() {
+    paths_.truncate(journal_.back().from);
+    journal_.pop_back();
+}
+
 bool Committer::move(const Path& from, const Path& to) {
     // No MOVEFILE_REPLACE_EXISTING: an existing target is always set aside
     // first, and no MOVEFILE_COPY_ALLOWED: both live on the target's volume.
     // Journal first, so a step can never happen without a record of it.
-    journal_.push_back(Step{StepKind::Moved, from, to, 0});
+    record(StepKind::Moved, from, to, 0);
     if (!MoveFileExW(from.c_str(), to.c_str(), 0)) {
-        journal_.pop_back();
+        forget();
         return false;
     }
     return true;
@@ -34,39 +45,40 @@ bool Committer::replaceFile(const Path& source, const Path& target, DWORD target
         return false;
     }
     Path aside = backupFolder_;
-    std::wstring name;
-    appendHex32(name, ++backupCount_);
+    wchar_t name[kHex32Size];
+    formatHex32(++backupCount_, name);
     if (!aside.append(name)) {
         return false;
     }
-    journal_.push_back(Step{StepKind::SetAside, target, aside, targetAttributes});
+    record(StepKind::SetAside, target, aside, targetAttributes);
     if (readOnly &&
         !SetFileAttributesW(target.c_str(), targetAttributes & ~DWORD{FILE_ATTRIBUTE_READONLY})) {
-        journal_.pop_back();
+        forget();
         return false;
     }
     if (!MoveFileExW(target.c_str(), aside.c_str(), 0)) {
         if (readOnly) {
             SetFileAttributesW(target.c_str(), targetAttributes);
         }
-        journal_.pop_back();
+        forget();
         return false;
     }
     return move(source, target);
 }
 
 bool Committer::mergeFolder(const Path& source, const Path& target, bool topLevel) {
-    std::vector<DirEntry> children;
+    FolderListing children;
     if (!listFolder(source, children)) {
         return false;
     }
-    for (const DirEntry& child : children) {
-        if (topLevel && equalsNoCase(child.name, reservedName_)) {
+    for (const FolderListing::Entry& child : children.entries) {
+        const wchar_t* name = children.name(child);
+        if (topLevel && equalsNoCase(name, reservedName_)) {
             return false;
         }
         Path from = source;
         Path to = target;
-        if (!from.append(child.name) || !to.append(child.name)) {
+        if (!from.append(name) || !to.append(name)) {
             return false;
         }
         const DWORD existing = GetFileAttributesW(to.c_str());
@@ -84,7 +96,7 @@ bool Committer::mergeFolder(const Path& source, const Path& target, bool topLeve
         if ((existing & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
             return false;
         }
-        if (!isNamedAs(to, child.name)) {
+        if (!isNamedAs(to, name)) {
             return false;
         }
         if (isFolder(child.attributes) != isFolder(existing)) {
@@ -102,16 +114,18 @@ bool Committer::mergeFolder(const Path& source, const Path& target, bool topLeve
 bool Committer::rollback() {
     bool restored = true;
     for (auto step = journal_.rbegin(); step != journal_.rend(); ++step) {
-        if (!MoveFileExW(step->to.c_str(), step->from.c_str(), 0)) {
+        const wchar_t* from = paths_.at(step->from);
+        if (!MoveFileExW(paths_.at(step->to), from, 0)) {
             restored = false;
             continue;
         }
         if (step->kind == StepKind::SetAside &&
             (step->attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-            restored = SetFileAttributesW(step->from.c_str(), step->attributes) && restored;
+            restored = SetFileAttributesW(from, step->attributes) && restored;
         }
     }
     journal_.clear();
+    paths_.clear();
     return restored;
 }
 

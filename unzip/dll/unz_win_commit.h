@@ -6,7 +6,6 @@
 
 #include "unz_win_fs.h"
 
-#include <string>
 #include <vector>
 
 namespace unzdll {
@@ -15,9 +14,10 @@ class Committer {
 public:
     // backupFolder: empty folder for replaced files. reservedName: a
     // top-level name that must not be merged (the temporary folder itself).
-    Committer(const Path& backupFolder, bool replaceReadOnly, std::wstring reservedName)
+    // The reserved name is not copied: it must outlive the committer.
+    Committer(const Path& backupFolder, bool replaceReadOnly, const wchar_t* reservedName)
         : backupFolder_(backupFolder), replaceReadOnly_(replaceReadOnly),
-          reservedName_(std::move(reservedName)) {}
+          reservedName_(reservedName) {}
 
     // Moves every child of source into target, merging folders that exist
     // and replacing files that exist. Stops at the first problem.
@@ -30,19 +30,24 @@ private:
     enum class StepKind { Moved, SetAside };
     struct Step {
         StepKind kind;
-        Path from;
-        Path to;
+        std::size_t from;  // in paths_
+        std::size_t to;    // in paths_
         DWORD attributes;  // of a set-aside file, restored on rollback
     };
 
     bool mergeFolder(const Path& source, const Path& target, bool topLevel);
     bool replaceFile(const Path& source, const Path& target, DWORD targetAttributes);
     bool move(const Path& from, const Path& to);
+    // Journals a step before it is taken; forget() drops the newest one
+    // again when the step did not happen.
+    void record(StepKind kind, const Path& from, const Path& to, DWORD attributes);
+    void forget();
 
     Path backupFolder_;
     bool replaceReadOnly_;
-    std::wstring reservedName_;
+    const wchar_t* reservedName_;
     std::vector<Step> journal_;
+    NamePool paths_;  // the journal's paths
     std::uint32_t backupCount_ = 0;
 };
 

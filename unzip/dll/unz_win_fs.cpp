@@ -1,6 +1,9 @@
 #include "unz_win_fs.h"
 
 #include <algorithm>
+#include <cwchar>
+#include <initializer_list>
+#include <iterator>
 
 namespace unzdll {
 namespace {
@@ -19,32 +22,43 @@ bool isDotOrDotDot(const wchar_t* name) {
 
 bool isSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
-// Appends len bytes of text in codePage to out, or fails (leaving out as it
+}  // namespace
+
+// Appends len bytes of text in codePage, or fails (leaving the path as it
 // was) on a byte sequence the code page does not define: no name is ever
 // written with a substitute character.
-bool appendConverted(std::wstring& out, UINT codePage, const char* text, std::size_t len) {
+bool Path::appendConverted(UINT codePage, const char* text, std::size_t len) {
     if (len == 0) {
         return true;
     }
     const int units = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text,
                                           static_cast<int>(len), nullptr, 0);
-    if (units <= 0 || !unz::fitsWithin(out.size(), static_cast<std::size_t>(units),
-                                       Path::kCapacity)) {
+    if (units <= 0 || !unz::fitsWithin(size_, static_cast<std::size_t>(units), kCapacity) ||
+        MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text, static_cast<int>(len),
+                            text_ + size_, units) != units) {
+        text_[size_] = L'\0';
         return false;
     }
-    const std::size_t at = out.size();
-    out.resize(at + static_cast<std::size_t>(units));
-    if (MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text, static_cast<int>(len),
-                            &out[at], units) != units) {
-        out.resize(at);
-        return false;
-    }
+    truncate(size_ + static_cast<std::size_t>(units));
     return true;
 }
 
-}  // namespace
+// Adds the '\' before a further component, unless the path is empty or
+// already ends in a separator.
+bool Path::appendSeparator() {
+    if (size_ == 0 || isSeparator(text_[size_ - 1])) {
+        return true;
+    }
+    if (size_ >= kCapacity) {
+        return false;
+    }
+    text_[size_] = L'\\';
+    truncate(size_ + 1);
+    return true;
+}
 
 bool Path::assignAnsi(const char* text) {
+    truncate(0);
     if (text == nullptr) {
         return false;
     }
@@ -52,21 +66,16 @@ bool Path::assignAnsi(const char* text) {
     while (len <= kMaxAnsiBytes && text[len] != '\0') {
         ++len;
     }
-    text_.clear();
-    return len <= kMaxAnsiBytes && appendConverted(text_, CP_ACP, text, len);
+    return len <= kMaxAnsiBytes && appendConverted(CP_ACP, text, len);
 }
 
 bool Path::append(std::string_view relative) {
-    const std::size_t before = text_.size();
-    if (!text_.empty() && !isSeparator(text_.back())) {
-        text_ += L'\\';
-    }
-    if (text_.size() > kCapacity ||
-        !appendConverted(text_, CP_UTF8, relative.data(), relative.size())) {
-        text_.resize(before);
+    const std::size_t before = size_;
+    if (!appendSeparator() || !appendConverted(CP_UTF8, relative.data(), relative.size())) {
+        truncate(before);
         return false;
     }
-    for (std::size_t i = before; i < text_.size(); ++i) {
+    for (std::size_t i = before; i < size_; ++i) {
         if (text_[i] == L'/') {
             text_[i] = L'\\';
         }
@@ -74,43 +83,53 @@ bool Path::append(std::string_view relative) {
     return true;
 }
 
-bool Path::append(const std::wstring& name) {
-    const bool needSeparator = !text_.empty() && !isSeparator(text_.back());
-    if (!unz::fitsWithin(text_.size(), (needSeparator ? 1 : 0) + name.size(), kCapacity)) {
+bool Path::append(const wchar_t* name) {
+    const std::size_t before = size_;
+    const std::size_t len = std::wcslen(name);
+    if (!appendSeparator() || !unz::fitsWithin(size_, len, kCapacity)) {
+        truncate(before);
         return false;
     }
-    if (needSeparator) {
-        text_ += L'\\';
+    for (std::size_t i = 0; i < len; ++i) {
+        text_[size_ + i] = name[i];
     }
-    text_ += name;
+    truncate(size_ + len);
     return true;
 }
 
 void Path::trimTrailingSeparators() {
-    while (text_.size() > 1 && isSeparator(text_.back())) {
+    while (size_ > 1 && isSeparator(text_[size_ - 1])) {
         // "C:\" names the root; without its separator it would mean the
         // current folder of drive C.
-        if (text_.size() == 3 && text_[1] == L':') {
+        if (size_ == 3 && text_[1] == L':') {
             break;
         }
-        text_.pop_back();
+        truncate(size_ - 1);
     }
 }
 
-void appendHex32(std::wstring& out, std::uint32_t value) {
-    for (int shift = 28; shift >= 0; shift -= 4) {
-        const wchar_t digit = static_cast<wchar_t>((value >> shift) & 0xF);
-        out += static_cast<wchar_t>(digit < 10 ? L'0' + digit : L'a' + digit - 10);
+std::size_t NamePool::add(const wchar_t* text, std::size_t len) {
+    const std::size_t at = units_.size();
+    units_.resize(at + len + 1);  // value-initialised: the last unit is the NUL
+    std::copy(text, text + len, units_.begin() + static_cast<std::ptrdiff_t>(at));
+    return at;
+}
+
+void formatHex32(std::uint32_t value, wchar_t (&out)[kHex32Size]) {
+    for (std::size_t i = 0; i + 1 < kHex32Size; ++i) {
+        const wchar_t digit = static_cast<wchar_t>((value >> (28 - 4 * i)) & 0xF);
+        out[i] = static_cast<wchar_t>(digit < 10 ? L'0' + digit : L'a' + digit - 10);
     }
+    out[kHex32Size - 1] = L'\0';
 }
 
-bool equalsNoCase(const std::wstring& a, const std::wstring& b) {
-    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+bool equalsNoCase(const wchar_t* a, const wchar_t* b) {
+    return CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL;
 }
 
-bool listFolder(const Path& folder, std::vector<DirEntry>& out) {
-    out.clear();
+bool listFolder(const Path& folder, FolderListing& out) {
+    out.entries.clear();
+    out.names.clear();
     Path pattern = folder;
     if (!pattern.append("*")) {
         return false;
@@ -122,14 +141,24 @@ bool listFolder(const Path& folder, std::vector<DirEntry>& out) {
     }
     do {
         if (!isDotOrDotDot(data.cFileName)) {
-            out.push_back(DirEntry{data.cFileName, data.dwFileAttributes});
+            const std::size_t at = out.names.add(data.cFileName, std::wcslen(data.cFileName));
+            out.entries.push_back(FolderListing::Entry{at, data.dwFileAttributes});
         }
     } while (FindNextFileW(find.Get(), &data));
     if (GetLastError() != ERROR_NO_MORE_FILES) {
         return false;
     }
-    std::sort(out.begin(), out.end(),
-              [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
+    // By UTF-16 code units, as a plain ordinal comparison orders them.
+    std::sort(out.entries.begin(), out.entries.end(),
+              [&out](const FolderListing::Entry& a, const FolderListing::Entry& b) {
+                  const wchar_t* x = out.name(a);
+                  const wchar_t* y = out.name(b);
+                  while (*x != L'\0' && *x == *y) {
+                      ++x;
+                      ++y;
+                  }
+                  return *x < *y;
+              });
     return true;
 }
 
@@ -148,24 +177,32 @@ bool removeTree(const Path& path) {
     }
     bool clean = true;
     if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
-        std::vector<DirEntry> children;
+        FolderListing children;
         clean = listFolder(path, children);
-        for (const DirEntry& child : children) {
+        for (const FolderListing::Entry& child : children.entries) {
             Path childPath = path;
-            clean = childPath.append(child.name) && removeTree(childPath) && clean;
+            clean = childPath.append(children.name(child)) && removeTree(childPath) && clean;
         }
     }
     return RemoveDirectoryW(path.c_str()) != FALSE && clean;
 }
 
-bool createUniqueFolder(const Path& parent, Path& out, std::wstring& name) {
+bool createUniqueFolder(const Path& parent, Path& out, wchar_t (&name)[kTempNameSize]) {
+    static_assert(std::size(kTempPrefix) - 1 + (kHex32Size - 1) + std::size(kTempSuffix) ==
+                  kTempNameSize);
     static volatile LONG counter = 0;
     std::uint32_t seed = GetTickCount() ^ (GetCurrentProcessId() << 16) ^
                          (static_cast<std::uint32_t>(InterlockedIncrement(&counter)) * 0x9E3779B9u);
     for (int attempt = 0; attempt < kUniqueNameAttempts; ++attempt) {
-        name = kTempPrefix;
-        appendHex32(name, seed);
-        name += kTempSuffix;
+        wchar_t hex[kHex32Size];
+        formatHex32(seed, hex);
+        std::size_t at = 0;
+        for (const wchar_t* part : {kTempPrefix, static_cast<const wchar_t*>(hex), kTempSuffix}) {
+            for (; *part != L'\0'; ++part) {
+                name[at++] = *part;
+            }
+        }
+        name[at] = L'\0';
         out = parent;
         if (!out.append(name)) {
             return false;

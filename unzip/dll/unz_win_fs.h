@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,8 +20,9 @@ using FindHandle = UniqueHandle<InvalidEmpty<&FindClose>>;
 
 // A path for the wide file calls, so that what can be written does not
 // depend on the caller's code page. It always fits MAX_PATH (in UTF-16
-// units, the NUL included): every operation that would make it longer fails
-// instead of cutting it, as does text that would not convert losslessly.
+// units, the NUL included) and lives in a buffer of that size: every
+// operation that would make it longer fails instead of cutting it, as does
+// text that would not convert losslessly.
 class Path {
 public:
     static constexpr std::size_t kCapacity = MAX_PATH - 1;
@@ -29,41 +31,74 @@ public:
     bool assignAnsi(const char* text);
     // Appends '\' and a relative UTF-8 name whose '/' separators become '\'.
     bool append(std::string_view relative);
-    // Appends '\' and a name as the file system lists it.
-    bool append(const std::wstring& name);
+    // Appends '\' and a NUL-terminated name as the file system lists it.
+    bool append(const wchar_t* name);
     // Drops trailing separators, keeping a root such as "C:\" intact.
     void trimTrailingSeparators();
 
-    const wchar_t* c_str() const { return text_.c_str(); }
-    std::size_t size() const { return text_.size(); }
-    bool empty() const { return text_.empty(); }
+    const wchar_t* c_str() const { return text_; }
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
 
 private:
-    std::wstring text_;
+    bool appendSeparator();
+    bool appendConverted(UINT codePage, const char* text, std::size_t len);
+    void truncate(std::size_t size) {
+        size_ = size;
+        text_[size] = L'\0';
+    }
+
+    wchar_t text_[kCapacity + 1] = {};
+    std::size_t size_ = 0;
 };
 
-struct DirEntry {
-    std::wstring name;
-    DWORD attributes = 0;
+// Wide names (or whole paths) kept back to back, each with its NUL, in one
+// growing buffer: one costs its own length, not a path buffer or an allocation.
+class NamePool {
+public:
+    // Adds len units of text and a NUL; returns where the name starts.
+    std::size_t add(const wchar_t* text, std::size_t len);
+    const wchar_t* at(std::size_t offset) const { return units_.data() + offset; }
+    // Drops every name added at or after offset.
+    void truncate(std::size_t offset) { units_.resize(offset); }
+    void clear() { units_.clear(); }
+
+private:
+    std::vector<wchar_t> units_;
 };
 
-// Lists a folder's children (without "." and ".."), sorted by name so that
-// every run moves things in the same order.
-bool listFolder(const Path& folder, std::vector<DirEntry>& out);
+// A folder's children (without "." and ".."), sorted by name so that every
+// run moves things in the same order.
+struct FolderListing {
+    struct Entry {
+        std::size_t nameAt;  // in names
+        DWORD attributes;
+    };
+    std::vector<Entry> entries;
+    NamePool names;
+
+    const wchar_t* name(const Entry& entry) const { return names.at(entry.nameAt); }
+};
+
+bool listFolder(const Path& folder, FolderListing& out);
 
 // Removes a file or a whole folder tree. Links (reparse points) are removed,
 // never followed. True if nothing is left.
 bool removeTree(const Path& path);
 
+// "~unz", eight hexadecimal digits, ".tmp" and the NUL.
+constexpr std::size_t kTempNameSize = 17;
+
 // Creates a new folder "~unzXXXXXXXX.tmp" inside parent; name receives the
 // last component and out the full path.
-bool createUniqueFolder(const Path& parent, Path& out, std::wstring& name);
+bool createUniqueFolder(const Path& parent, Path& out, wchar_t (&name)[kTempNameSize]);
 
-// Appends value as eight hexadecimal digits, for names of our own.
-void appendHex32(std::wstring& out, std::uint32_t value);
+// Eight hexadecimal digits and the NUL, for names of our own.
+constexpr std::size_t kHex32Size = 9;
+void formatHex32(std::uint32_t value, wchar_t (&out)[kHex32Size]);
 
 // Names compare as the file system compares them: without regard to case.
-bool equalsNoCase(const std::wstring& a, const std::wstring& b);
+bool equalsNoCase(const wchar_t* a, const wchar_t* b);
 
 // Archive reader on a Win32 file handle.
 class FileSource final : public unz::Source {
