@@ -182,7 +182,13 @@ MappedDrive::MappedDrive(const std::string& folder)
     const std::string cDrive = UnixPath("C:\\");
     const std::string unixFolder = UnixPath(folder);
     const std::string drives = cDrive.size() > 3 ? cDrive.substr(0, cDrive.size() - 3) : std::string();
-    for (char letter = 'P'; letter <= 'Y'; ++letter) {
+    // Wine keeps its list of drives for a second within a process, so a letter just unmapped
+    // would still lead to its old folder: each mapping takes the next free letter in turn.
+    constexpr char FirstLetter = 'P';
+    constexpr int LetterCount = 10;
+    static int nextLetter = 0;
+    for (int tried = 0; tried < LetterCount; ++tried) {
+        const char letter = static_cast<char>(FirstLetter + (nextLetter + tried) % LetterCount);
         const std::string root = std::string(1, letter) + ":\\";
         if (GetFileAttributesA(root.c_str()) != INVALID_FILE_ATTRIBUTES) continue;
         if (!drives.empty() && cDrive.compare(cDrive.size() - 3, 3, "c:/") == 0) {
@@ -193,6 +199,7 @@ MappedDrive::MappedDrive(const std::string& folder)
             continue;
         }
         root_ = root;
+        nextLetter = (nextLetter + tried + 1) % LetterCount;
         break;
     }
     if (!root_.empty() && !DirectoryExists(root_)) Unmap();
