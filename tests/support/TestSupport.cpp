@@ -83,6 +83,14 @@ bool IsChecked(HWND button)
     return SendMessageA(button, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
+std::wstring WideFromUtf8(const std::string& utf8)
+{
+    std::wstring text(utf8.size() + 1, L'\0');
+    int units = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &text[0], static_cast<int>(text.size()));
+    text.resize(units > 0 ? units - 1 : 0);
+    return text;
+}
+
 std::vector<std::string> ListRows(HWND listBox)
 {
     std::vector<std::string> rows;
