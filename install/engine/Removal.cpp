@@ -276,12 +276,12 @@ struct RemovalPlan {
     bool programPathUnread;  // why the plan failed, when it did for that
 };
 
-bool PlanLink(int csidl, const char* name, char (&link)[MAX_PATH])
+void PlanLink(int csidl, const char* name, char (&link)[MAX_PATH])
 {
     char folder[MAX_PATH];
-    // No such folder, or none the code page names whole: no shortcut was made in it.
-    if (!FindShellFolder(csidl, folder)) return true;
-    return FormatLinkPath(link, folder, name);
+    // No such folder, or none the code page names whole: no shortcut was made in it. Nor is one
+    // made whose path does not fit MAX_PATH bytes (FormatLinkPath refuses it for both sides).
+    if (!FindShellFolder(csidl, folder) || !FormatLinkPath(link, folder, name)) link[0] = '\0';
 }
 
 bool PlanRemoval(RemovalPlan& plan)
@@ -300,8 +300,8 @@ bool PlanRemoval(RemovalPlan& plan)
     } else if (g_setup.programDir[0] != '\0' && !IsSafeFolderToDelete(g_setup.programDir, plan.programFolder)) {
         return false;
     }
-    if (!PlanLink(CSIDL_DESKTOPDIRECTORY, name, plan.desktopLink)) return false;
-    if (!PlanLink(CSIDL_STARTMENU, name, plan.startMenuLink)) return false;
+    PlanLink(CSIDL_DESKTOPDIRECTORY, name, plan.desktopLink);
+    PlanLink(CSIDL_STARTMENU, name, plan.startMenuLink);
 
     char programs[MAX_PATH];
     if (FindShellFolder(CSIDL_PROGRAMS, programs)) {

@@ -296,6 +296,30 @@ TEST_F(OtherScriptsTest, PathsTooLongInBytesAreRefusedWithAClearMessage)
     EXPECT_FALSE(DirectoryExists(DefaultProgramDir()));
 }
 
+// A Desktop folder that fits MAX_PATH bytes, but not with the link's name after it: that link is
+// left out, as any link that cannot be made, so that the removal can take away all that was made.
+TEST_F(OtherScriptsTest, LinksTooLongInBytesAreLeftOutAndTheRemovalTakesAll)
+{
+    const std::string desktop = scripts_ + "\\" + WideLetters(static_cast<int>(252 - scripts_.size() - 1) / 3);
+    const std::string link = desktop + "\\ZAV 1.00 beta 8.lnk";
+    ASSERT_LT(desktop.size(), static_cast<size_t>(MAX_PATH));
+    ASSERT_GE(link.size(), static_cast<size_t>(MAX_PATH));
+    RedirectedShellFolder redirected("Desktop", desktop);
+    {
+        e2e::SetupDriver driver;
+        ASSERT_TRUE(Start(driver));
+        ASSERT_TRUE(driver.GoToProgressPage());
+        InstallFromProgressPage(driver);
+    }
+    EXPECT_EQ(ReadTree(DefaultProgramDir()), ExpectedProductTree());
+    EXPECT_TRUE(DirectoryExists(desktop));
+    EXPECT_FALSE(FileExists(link));
+    ExpectLinks(StartMenuLinks, std::end(ProductLinks), DefaultProgramDir());
+
+    RemoveOnMaintenancePage({"ZAV 1.00 beta 8"});
+    ExpectRemoved(DefaultProgramDir());
+}
+
 // The license's typographic apostrophe is the same letter whether the setup runs in UTF-8 or,
 // as on a system before Windows 10 1903, in the system's code page.
 TEST_F(OtherScriptsTest, LicenseShowsTheSameLettersInEitherCodePage)
