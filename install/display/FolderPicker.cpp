@@ -4,6 +4,7 @@
 
 #include "shell/Owners.h"
 #include "shell/SetupState.h"
+#include "shell/TextPath.h"
 
 namespace {
 
@@ -26,17 +27,6 @@ private:
     IMalloc* allocator_;
     PIDLIST_ABSOLUTE list_ = nullptr;
 };
-
-// Whether the ANSI path names the chosen folder itself. Characters that the code page lacks
-// come back as "?" or a look-alike, which names no folder or another one.
-bool NamesChosenFolder(PCIDLIST_ABSOLUTE chosen, const char* path)
-{
-    wchar_t wide[MAX_PATH];
-    wchar_t back[MAX_PATH];
-    if (!SHGetPathFromIDListW(chosen, wide)) return false;
-    if (!MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, back, MAX_PATH)) return false;
-    return lstrcmpW(wide, back) == 0;
-}
 
 } // namespace
 
@@ -63,11 +53,17 @@ int BrowseForDirectory(const char* prompt, int rootCsidl)
     chosen.Take(SHBrowseForFolderA(&settings));
     if (!chosen.Get()) return BrowseCancelled;
 
-    // browsedDir has the MAX_PATH characters that the conversion may write.
-    static_assert(sizeof g_setup.browsedDir >= MAX_PATH, "SHGetPathFromIDListA writes up to MAX_PATH");
-    if (!SHGetPathFromIDListA(chosen.Get(), g_setup.browsedDir)) return BrowseNoPath;
-    if (!NamesChosenFolder(chosen.Get(), g_setup.browsedDir)) return BrowseNoPath;
-    return BrowseChosen;
+    // Asked in UTF-16 and converted here: the "A" call hands back a path that does not fit
+    // MAX_PATH bytes cut or unterminated, and letters the code page lacks as "?" or look-alikes,
+    // which name no folder or another one.
+    wchar_t wide[MAX_PATH];
+    if (!SHGetPathFromIDListW(chosen.Get(), wide)) return BrowseNoPath;
+    switch (text::ToAnsiPath(wide, g_setup.browsedDir)) {
+    case text::AnsiPath::Whole: return BrowseChosen;
+    case text::AnsiPath::TooLong: return BrowsePathTooLong;
+    case text::AnsiPath::Unspellable: break;
+    }
+    return BrowseNoPath;
 }
 
 int CALLBACK BrowseCallback(HWND browser, UINT msg, LPARAM, LPARAM)

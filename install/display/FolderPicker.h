@@ -11,6 +11,8 @@ enum BrowseResult : int {
     BrowseCancelled = 1,  // cancelled, or the root folder cannot be located; browsedDir unchanged
     BrowseNoPath = 2,     // the chosen folder has no file-system path that the ANSI code page can
                           // name; browsedDir is not to be used
+    BrowsePathTooLong = 3,  // the chosen folder's path does not fit MAX_PATH bytes in the ANSI code
+                            // page; browsedDir is empty
 };
 
 // Shows the browser rooted at the folder of rootCsidl, with the prompt above its tree, and

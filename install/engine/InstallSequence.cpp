@@ -45,6 +45,11 @@ constexpr char PathTooLongText[] =
     "The install directory path is too long for ZAV.\n\nPlease select a shorter directory.";
 constexpr char DamagedSetupText[] =
     "This setup file is damaged and cannot install ZAV.\n\nPlease download it again.";
+constexpr char DestinationUnnamedText[] =
+    "Setup cannot name the install directory.\n\nPlease select another directory.";
+constexpr char TemplatesUnnamedText[] =
+    "Setup cannot use the path of the Templates folder: it is too long, or holds letters that this "
+    "system cannot pass to Setup.\n\nPlease give that folder a shorter path and try again.";
 constexpr char StagingFailedText[] =
     "Setup could not write its files into the Templates folder.\n\nPlease check that folder and try again.";
 constexpr char ExpansionFailedText[] =
@@ -343,14 +348,17 @@ bool ProductExpanded()
 // to tell the user.
 const char* InstallProduct(HDC pageDC, bool alone)
 {
-    // A program folder path that does not fit would send everything to the wrong place.
+    // A program folder path that does not fit would send everything to the wrong place, and
+    // one that is not full would put it wherever the setup was started.
+    if (!text::IsFullPath(g_setup.installBaseDir)) return DestinationUnnamedText;
     if (!ProgramTreeFits(g_setup.installBaseDir) || !text::Copy(g_setup.programDir, g_setup.installBaseDir) ||
         !text::AppendPath(g_setup.programDir, ProductVersionName))
         return PathTooLongText;
     // Checked before anything is written or loaded: damaged code must never run.
     if (!PayloadIntact()) return DamagedSetupText;
     if (alone) RemoveEarlierLeftovers();
-    if (StagePayload() != 0) return StagingFailedText;
+    // Staging leaves stagingDir empty when the shell could not name the folder whole.
+    if (StagePayload() != 0) return g_setup.stagingDir[0] != '\0' ? StagingFailedText : TemplatesUnnamedText;
 
     AdvanceProgress(pageDC, ExtractingIncrement, ExtractingText);
     g_setup.productExpanded = true;  // even a failed expansion may leave part of the folder

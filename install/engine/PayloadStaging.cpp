@@ -40,7 +40,7 @@ bool PayloadIntact()
 bool IsInStagingFolder(const char* path)
 {
     char staging[MAX_PATH];
-    if (FAILED(SHGetFolderPathA(g_setup.mainWindow, CSIDL_TEMPLATES, nullptr, 0, staging))) return false;
+    if (!FindShellFolder(CSIDL_TEMPLATES, staging)) return false;
     // The staging folder as a prefix that ends at a folder boundary of path.
     PathRemoveBackslashA(staging);
     const int length = lstrlenA(staging);

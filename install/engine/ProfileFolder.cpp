@@ -4,21 +4,20 @@
 
 #include "shell/SetupState.h"
 #include "shell/Text.h"
+#include "shell/TextPath.h"
 
-bool FindProfileFolder(int csidl, char (&folder)[MAX_PATH])
+bool FindShellFolder(int csidl, char (&folder)[MAX_PATH])
 {
-    HRESULT found =
-        SHGetFolderPathA(g_setup.mainWindow, csidl | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, folder);
-    if (SUCCEEDED(found) && text::IsFullPath(folder)) return true;
+    wchar_t wide[MAX_PATH] = L"";
+    HRESULT found = SHGetFolderPathW(g_setup.mainWindow, csidl, nullptr, SHGFP_TYPE_CURRENT, wide);
+    if (SUCCEEDED(found) && text::ToAnsiPath(wide, folder) == text::AnsiPath::Whole) return true;
     folder[0] = '\0';
     return false;
 }
 
-bool QueryProfileFolder(int csidl, char (&folder)[MAX_PATH])
+bool FindProfileFolder(int csidl, char (&folder)[MAX_PATH])
 {
-    folder[0] = '\0';
-    HRESULT found = SHGetFolderPathA(g_setup.mainWindow, csidl, nullptr, SHGFP_TYPE_CURRENT, folder);
-    if (SUCCEEDED(found) && folder[0] != '\0') return true;
+    if (FindShellFolder(csidl | CSIDL_FLAG_CREATE, folder) && text::IsFullPath(folder)) return true;
     folder[0] = '\0';
     return false;
 }

@@ -25,12 +25,12 @@ struct RemovalPlan {
     char programGroup[MAX_PATH];
 };
 
-// A shortcut's path is made from the version's name; one that cannot be made is the name's fault.
-bool PlanLink(int csidl, const char* name, char (&link)[MAX_PATH])
+void PlanLink(int csidl, const char* name, char (&link)[MAX_PATH])
 {
     char folder[MAX_PATH];
-    if (!QueryProfileFolder(csidl, folder)) return true;  // no such folder, so no shortcut in it
-    return FormatLinkPath(link, folder, name);
+    // No such folder, or none the code page names whole: no shortcut was made in it. Nor is one
+    // made whose path does not fit MAX_PATH bytes (FormatLinkPath refuses it for both sides).
+    if (!FindShellFolder(csidl, folder) || !FormatLinkPath(link, folder, name)) link[0] = '\0';
 }
 
 Refusal PlanRemoval(RemovalPlan& plan)
@@ -48,11 +48,11 @@ Refusal PlanRemoval(RemovalPlan& plan)
         Refusal refusal = CheckProgramFolderToDelete(g_setup.programDir, name, plan.programFolder);
         if (refusal != Refusal::None) return refusal;
     }
-    if (!PlanLink(CSIDL_DESKTOPDIRECTORY, name, plan.desktopLink)) return Refusal::UnusableName;
-    if (!PlanLink(CSIDL_STARTMENU, name, plan.startMenuLink)) return Refusal::UnusableName;
+    PlanLink(CSIDL_DESKTOPDIRECTORY, name, plan.desktopLink);
+    PlanLink(CSIDL_STARTMENU, name, plan.startMenuLink);
 
     char programs[MAX_PATH];
-    if (QueryProfileFolder(CSIDL_PROGRAMS, programs)) {
+    if (FindShellFolder(CSIDL_PROGRAMS, programs)) {
         char group[MAX_PATH];
         if (!FormatGroupPath(group, programs, name)) return Refusal::UnusableName;
         if (CheckFolderToDelete(group, name, plan.programGroup) != Refusal::None) return Refusal::UnsafeProgramGroup;

@@ -5,10 +5,10 @@
 #include <shobjidl.h>
 
 #include <cstring>
+#include <cwchar>
 #include <memory>
 #include <new>
 
-#include "engine/ProfileFolder.h"
 #include "registry/Registry.h"
 #include "shell/FolderIdentity.h"
 #include "shell/Owners.h"
@@ -35,15 +35,41 @@ bool HasForbiddenCharacter(const char* path)
     return false;
 }
 
+// Paths are walked a character at a time: in a double-byte code page the second byte of a
+// letter can be '\\' ("\x83\x5C" is one letter in code page 932). A character of one byte is
+// returned as itself, any longer one as 0, which is no separator, dot or space.
+char CharacterAt(const char* at, const char*& next)
+{
+    next = CharNextA(at);
+    return next - at == 1 ? *at : '\0';
+}
+
+// The first backslash from `from` on that is a character of its own, or null.
+const char* NextSeparator(const char* from)
+{
+    const char* next = from;
+    for (const char* c = from; *c; c = next)
+        if (CharacterAt(c, next) == '\\') return c;
+    return nullptr;
+}
+
+bool EndsWithSeparator(const char* path)
+{
+    char last = '\0';
+    const char* next = path;
+    for (const char* c = path; *c; c = next) last = CharacterAt(c, next);
+    return last == '\\';
+}
+
 // Length of "C:\" or "\\server\share\" at the start of a full path; 0 for an incomplete
 // network root.
 std::size_t RootLength(const char* full)
 {
     if (full[0] == '\0' || full[1] == '\0') return 0;
     if (full[1] == ':') return 3;
-    const char* serverEnd = std::strchr(full + 2, '\\');
+    const char* serverEnd = NextSeparator(full + 2);
     if (!serverEnd || serverEnd == full + 2) return 0;
-    const char* shareEnd = std::strchr(serverEnd + 1, '\\');
+    const char* shareEnd = NextSeparator(serverEnd + 1);
     if (!shareEnd || shareEnd == serverEnd + 1) return 0;
     return static_cast<std::size_t>(shareEnd - full) + 1;
 }
@@ -57,10 +83,12 @@ bool ResolveFolder(const char* path, char (&resolved)[MAX_PATH])
     if (length == 0 || length >= MAX_PATH) return false;
     DWORD longLength = GetLongPathNameA(full, resolved, MAX_PATH);
     if (longLength == 0 || longLength >= MAX_PATH) text::Copy(resolved, full);
-    std::size_t end = std::strlen(resolved);
-    std::size_t root = RootLength(resolved);
-    while (end > root && end > 0 && resolved[end - 1] == '\\') --end;
-    resolved[end] = '\0';
+    // Trailing backslashes go, up to the root's own.
+    char* end = resolved + RootLength(resolved);
+    const char* next = end;
+    for (const char* c = end; *c; c = next)
+        if (CharacterAt(c, next) != '\\') end = resolved + (next - resolved);
+    *end = '\0';
     return true;
 }
 
@@ -75,7 +103,7 @@ bool IsSameOrAbove(const char* folder, const char* other)
     std::size_t length = std::strlen(folder);
     std::size_t otherLength = std::strlen(other);
     if (length == 0 || otherLength < length) return false;
-    if (otherLength > length && other[length] != '\\' && folder[length - 1] != '\\') return false;
+    if (otherLength > length && other[length] != '\\' && !EndsWithSeparator(folder)) return false;
     return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, folder, static_cast<int>(length), other,
                           static_cast<int>(length)) == CSTR_EQUAL;
 }
@@ -87,13 +115,37 @@ bool HasCleanNamesBelowRoot(const char* resolved)
     std::size_t root = RootLength(resolved);
     std::size_t length = std::strlen(resolved);
     if (root == 0 || length <= root) return false;
-    for (std::size_t i = root; i <= length; ++i) {
-        bool nameEnds = i == length || resolved[i] == '\\';
-        if (!nameEnds) continue;
-        if (i == root || resolved[i - 1] == '\\') return false;  // empty name
-        if (resolved[i - 1] == '.' || resolved[i - 1] == ' ') return false;
+    char previous = '\\';  // the root ends in one
+    const char* next = resolved + root;
+    for (const char* c = resolved + root;; c = next) {
+        const bool end = *c == '\0';
+        const char current = end ? '\0' : CharacterAt(c, next);
+        if (end || current == '\\') {
+            // An empty name, or one that the file system would shorten.
+            if (previous == '\\' || previous == '.' || previous == ' ') return false;
+            if (end) return true;
+        }
+        previous = current;
     }
-    return true;
+}
+
+// A protected folder in the code page. One whose path does not fit MAX_PATH bytes there stands
+// for the nearest folder above it that fits: no path we are given (which fits) lies between the
+// two, so whatever would reach the folder reaches that one too. Letters the code page lacks
+// come out as "?" or look-alikes, which still compare as the folders above them.
+bool ProtectedFolder(int csidl, char (&folder)[MAX_PATH])
+{
+    folder[0] = '\0';
+    wchar_t wide[MAX_PATH] = L"";
+    if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, wide))) return false;
+    while (wide[0] != L'\0') {
+        if (WideCharToMultiByte(CP_ACP, 0, wide, -1, folder, MAX_PATH, nullptr, nullptr) > 0) return true;
+        wchar_t* last = std::wcsrchr(wide, L'\\');
+        if (!last) break;
+        *last = L'\0';
+    }
+    folder[0] = '\0';
+    return false;
 }
 
 // A folder about to be deleted, by spelling and, when it exists, by identity: another drive
@@ -197,7 +249,7 @@ bool TouchesProtectedFolder(Candidate& candidate)
     char protectedFolder[MAX_PATH];
     for (int id = 0; id < FolderIdLimit; ++id) {
         // A folder not made yet is still the platform's: deleting its parent is no safer.
-        if (!QueryProfileFolder(id | CSIDL_FLAG_DONT_VERIFY, folder) || !ResolveFolder(folder, protectedFolder))
+        if (!ProtectedFolder(id | CSIDL_FLAG_DONT_VERIFY, folder) || !ResolveFolder(folder, protectedFolder))
             continue;
         if (WouldDelete(candidate, folder, protectedFolder)) return true;
         if (id == CSIDL_WINDOWS && InsideSystemFolder(candidate, folder, protectedFolder)) return true;

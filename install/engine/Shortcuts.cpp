@@ -42,14 +42,16 @@ void MakeSingleProgramShortcut(int csidl)
 
 } // namespace
 
+// A link or group path fits MAX_PATH bytes whatever the buffer: the removal plans them in
+// buffers of that size, so a longer one, made here, could never be removed.
 bool FormatLinkPath(char* link, std::size_t capacity, const char* folder, const char* name)
 {
-    return text::Format(link, capacity, LinkPathFormat, folder, name);
+    return text::Format(link, capacity < MAX_PATH ? capacity : MAX_PATH, LinkPathFormat, folder, name);
 }
 
 bool FormatGroupPath(char* group, std::size_t capacity, const char* programsFolder, const char* name)
 {
-    return text::Format(group, capacity, GroupPathFormat, programsFolder, name);
+    return text::Format(group, capacity < MAX_PATH ? capacity : MAX_PATH, GroupPathFormat, programsFolder, name);
 }
 
 HRESULT CreateShortcut(const char* target, const char* linkFile, const char* description)

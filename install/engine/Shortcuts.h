@@ -8,7 +8,7 @@
 
 // Where a version's shortcuts stand, for making them and for removing them: the link file
 // folder\name.lnk, and the program group folder\name in the Programs folder. False when the
-// path does not fit: a cut path would name another file.
+// path does not fit the buffer or MAX_PATH bytes: a cut path would name another file.
 bool FormatLinkPath(char* link, std::size_t capacity, const char* folder, const char* name);
 bool FormatGroupPath(char* group, std::size_t capacity, const char* programsFolder, const char* name);
 template <std::size_t N>

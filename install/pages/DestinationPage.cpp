@@ -7,6 +7,7 @@
 #include "display/SizeText.h"
 #include "engine/InstallSequence.h"
 #include "engine/PayloadStaging.h"
+#include "engine/ProfileFolder.h"
 #include "engine/RemovalSafety.h"
 #include "registry/Registry.h"
 #include "shell/Controls.h"
@@ -121,10 +122,11 @@ bool InstalledCopyBase(char (&base)[MAX_PATH])
 
 // An installed copy of this version is updated where it stands; anything else goes into
 // Program Files.
-void FindDefaultDestination(HWND page)
+void FindDefaultDestination()
 {
     if (InstalledCopyBase(g_setup.installBaseDir)) return;
-    SHGetFolderPathA(page, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, g_setup.installBaseDir);
+    // Empty when the code page cannot name it whole: the installation then refuses to start.
+    FindShellFolder(CSIDL_PROGRAM_FILES, g_setup.installBaseDir);
 }
 
 LRESULT OnCreate(HWND page)
@@ -137,7 +139,7 @@ LRESULT OnCreate(HWND page)
     g_setup.changeButton = CreateControl(page, "button", ChangeCaption, WS_CHILD | WS_VISIBLE, ChangeX,
                                          ChangeY, ChangeWidth, ChangeHeight, ChangeButtonId);
 
-    FindDefaultDestination(page);
+    FindDefaultDestination();
     SendMessageA(g_setup.destinationEdit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(g_setup.installBaseDir));
 
     text::Copy(g_setup.neededSpaceText, FormatSize(g_setup.neededSpace));
@@ -178,6 +180,9 @@ bool ChooseDestination()
             return false;
         case BrowseNoPath:
             ShowWarning(InvalidDirectoryText);
+            continue;
+        case BrowsePathTooLong:
+            ShowWarning(PathTooLongText);
             continue;
         }
         const char* refusal = RefusalOf(g_setup.browsedDir);

@@ -6,7 +6,8 @@
 #include "shell/SetupState.h"
 
 // At most 60 characters a row, so that every row fits the list's width without scrolling.
-// A blank row is a single space, never an empty string.
+// A blank row is a single space, never an empty string. Written in UTF-8, so that a letter
+// beyond ASCII (the typographic apostrophe) is one letter whatever code page the setup runs in.
 const char* const LicenseRows[LicenseRowCount] = {
     "The software ZAV is the property of its author:",
     "The author of ZAV",
@@ -25,7 +26,7 @@ const char* const LicenseRows[LicenseRowCount] = {
     "that no charge of any kind is made for it.",
     " ",
     "3.   Any other publication, on any medium, needs the",
-    "author\x92s written permission beforehand.",  // 0x92: the typographic apostrophe (code page 1252)
+    "author\xE2\x80\x99s written permission beforehand.",  // U+2019, the typographic apostrophe
     " ",
     "4.   ZAV remains the property of its author when it is",
     "passed on, in whatever way this happens.",
@@ -85,6 +86,9 @@ constexpr int RadioHeight = 20;
 constexpr int HeadingLeft = 10;
 constexpr int HeadingTop = 10;
 
+// A row in the process's code page: UTF-8 takes up to 3 bytes a letter, a double-byte page 2.
+constexpr int LicenseRowBytes = 3 * (LicenseRowLength + 1);
+
 constexpr const char HeadingText[] = "Please read the following license agreement.";
 constexpr const char AcceptText[] = "I accept the licence agreement";
 constexpr const char DeclineText[] = "I do not accept the licence agreement";
@@ -97,6 +101,19 @@ LRESULT OnChoice(bool accepted)
     SetCheckMark(g_setup.acceptRadio, accepted);
     SetCheckMark(g_setup.declineRadio, !accepted);
     return UpdateNavigationButtons();
+}
+
+// The list is an ANSI window like every control of the setup: each row goes in converted to
+// the code page the process runs in (UTF-8 where the system honours the manifest, else the
+// system's own), where the letter exists.
+void AddLicenseRow(const char* row)
+{
+    wchar_t wide[LicenseRowLength + 1];
+    char text[LicenseRowBytes];
+    if (!MultiByteToWideChar(CP_UTF8, 0, row, -1, wide, LicenseRowLength + 1) ||
+        !WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr))
+        text[0] = '\0';
+    SendMessageA(g_setup.licenseList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
 }
 
 LRESULT OnCreate(HWND page)
@@ -116,8 +133,7 @@ LRESULT OnCreate(HWND page)
     SetCheckMark(g_setup.declineRadio, true);
     g_setup.licenseAccepted = false;
 
-    for (const char* row : LicenseRows)
-        SendMessageA(g_setup.licenseList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row));
+    for (const char* row : LicenseRows) AddLicenseRow(row);
     return 0;
 }
 

@@ -9,8 +9,9 @@ constexpr int LicenseListId = 4;
 constexpr int AcceptRadioId = 10;
 constexpr int DeclineRadioId = 11;
 
-// The license as shown, one list row per entry.
+// The license as shown, one list row per entry, each at most LicenseRowLength letters, in UTF-8.
 constexpr std::size_t LicenseRowCount = 58;
+constexpr int LicenseRowLength = 60;
 extern const char* const LicenseRows[LicenseRowCount];
 
 // Draws what the page paints onto dc (the page's own, or any other) for its client area.

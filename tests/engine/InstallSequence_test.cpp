@@ -37,6 +37,9 @@ constexpr char DamagedSetupText[] =
     "This setup file is damaged and cannot install ZAV.\n\nPlease download it again.";
 constexpr char StagingFailedText[] =
     "Setup could not write its files into the Templates folder.\n\nPlease check that folder and try again.";
+constexpr char TemplatesUnnamedText[] =
+    "Setup cannot use the path of the Templates folder: it is too long, or holds letters that this system "
+    "cannot pass to Setup.\n\nPlease give that folder a shorter path and try again.";
 constexpr char ExpansionFailedText[] =
     "Setup could not unpack the product files.\n\nPlease check the Templates folder and try again.";
 constexpr char CopyFailedText[] =
@@ -404,6 +407,7 @@ TEST_F(InstallSequenceTest, FailedStepsLeaveTheWizardReadyAndASecondInstallCompl
     };
     const Case cases[] = {
         {"staging", "Setup - ZAV", StagingFailedText},
+        {"unspellable templates", "Setup - ZAV", TemplatesUnnamedText},
         {"expansion", "error UnzDllExec function", ExpansionFailedText},
         {"nothing expanded", "Setup - ZAV", ExpansionFailedText},
         {"part expanded", "Setup - ZAV", ExpansionFailedText},
@@ -435,6 +439,8 @@ TEST_F(InstallSequenceTest, FailedStepsLeaveTheWizardReadyAndASecondInstallCompl
             std::unique_ptr<ImportPatch> library;
             std::unique_ptr<DamagedWord> damage;
             std::string filler;
+            std::unique_ptr<RedirectedShellFolder> templatesRedirect;
+            std::wstring unspellable;
             std::string name = c.name;
             if (name == "staging") {
                 // Another setup at work: its library is loaded, its product expanded.
@@ -444,6 +450,11 @@ TEST_F(InstallSequenceTest, FailedStepsLeaveTheWizardReadyAndASecondInstallCompl
                 heldLibrary = CreateFileA(Templates("UnzDll.dll").c_str(), GENERIC_READ, 0, nullptr,
                                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
                 ASSERT_NE(heldLibrary, INVALID_HANDLE_VALUE);
+            } else if (name == "unspellable templates") {
+                // A profile folder named in a script this code page lacks: never a "?" path.
+                ASSERT_NE(UnspellableCharacter(), 0) << "the code page spells every letter";
+                unspellable = Widen(base_) + L"\\" + UnspellableCharacter();
+                templatesRedirect = std::make_unique<RedirectedShellFolder>("Templates", unspellable + L"\\Templates");
             } else if (name == "expansion" || name == "nothing expanded" || name == "part expanded") {
                 // A library without the expansion export, or one that expands nothing and reports
                 // success, maybe over a product folder that holds one of the files.
@@ -507,6 +518,11 @@ TEST_F(InstallSequenceTest, FailedStepsLeaveTheWizardReadyAndASecondInstallCompl
             if (heldLibrary != INVALID_HANDLE_VALUE) CloseHandle(heldLibrary);
             if (otherSetup) CloseHandle(otherSetup);
             if (!filler.empty()) DeleteFileA(filler.c_str());
+            if (!unspellable.empty()) {
+                // The shell made the folder; nothing went into it.
+                EXPECT_TRUE(RemoveDirectoryW((unspellable + L"\\Templates").c_str()));
+                EXPECT_TRUE(RemoveDirectoryW(unspellable.c_str()));
+            }
             if (name == "unwritable destination" || name == "full disk")
                 text::Copy(g_setup.installBaseDir, base_.c_str());  // chosen anew
         }

@@ -3,6 +3,7 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -504,4 +505,33 @@ TEST(RemovalSafety, SystemAndUserFoldersAreNeverDeletedWhole)
         EXPECT_EQ(CheckFolderToDelete(s[0].c_str(), ProductVersionName, resolved), Refusal::None) << s[0];
         EXPECT_EQ(resolved, s[1]);
     }
+}
+
+// In code page 932 the second byte of "表" ("\x95\x5C") and of "ソ" ("\x83\x5C") is '\': a
+// walk byte by byte would end the name there. Wine takes the code page from the Unix locale:
+// the CTest entry engine_cp932 runs this test under ja_JP.UTF-8 and sets ZAV_CP932.
+TEST(RemovalSafety, NamesEndingInATrailByteBackslashAreWalkedWhole)
+{
+    if (GetACP() != 932) {
+        ASSERT_EQ(nullptr, std::getenv("ZAV_CP932")) << "code page 932 not in effect";
+        return;  // only the engine_cp932 entry runs it
+    }
+    const std::string root = MakeTempFolder("cp932");
+    const std::string table = root + "\\\x95\x5C";
+    const std::string deep = table + "\\\x83\x5C\\ZAV 1.00 beta 8";
+    for (const std::string& folder : {table, table + "\\\x83\x5C", deep})
+        ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr)) << folder;
+    const std::string cases[][2] = {
+        {table, table},
+        {table + "\\", table},
+        {deep, deep},
+        {deep + "\\\\", deep},
+        {"\\\\server\\\x95\x5C\\ZAV", "\\\\server\\\x95\x5C\\ZAV"},
+    };
+    char resolved[MAX_PATH];
+    for (const auto& c : cases) {
+        EXPECT_EQ(CheckFolderToDelete(c[0].c_str(), ProductVersionName, resolved), Refusal::None) << c[0];
+        EXPECT_EQ(std::string(resolved), c[1]) << c[0];
+    }
+    RemoveTree(root);
 }

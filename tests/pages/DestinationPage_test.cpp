@@ -314,27 +314,6 @@ enum class Refused {
     OtherVersionThroughADrive,
 };
 
-// A character that the ANSI code page cannot spell, or 0 when it spells them all.
-wchar_t UnspellableCharacter()
-{
-    for (wchar_t c : {L'\u0416', L'\u4E2D', L'\u05D0', L'\u0E01'}) {
-        wchar_t wide[] = {c, 0};
-        char narrow[8];
-        BOOL defaulted = FALSE;
-        if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, narrow, sizeof narrow, nullptr,
-                                &defaulted) && defaulted)
-            return c;
-    }
-    return 0;
-}
-
-std::wstring Widen(const std::string& ansi)
-{
-    wchar_t wide[MAX_PATH] = L"";
-    MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, wide, MAX_PATH);
-    return wide;
-}
-
 // Makes, inside scratch or the staging folder, the folder a case stands for; a drive that a
 // case maps is kept in `drive` for the test's run.
 std::wstring MakeRefusedFolder(Refused kind, const std::string& scratch, std::unique_ptr<MappedDrive>& drive)

@@ -5,8 +5,10 @@
 
 setup.exe: PE32, i386, Windows GUI; only system DLLs imported; string 109, icon group 130
 (16 x 16 and 32 x 32 in 256 colours), accelerators 109 and the manifest (x86, Common
-Controls 6.0.0.0); at most 96 KiB beside its two embedded images, each a word a byte. UnzDll.dll: PE32, i386, a DLL; only system DLLs imported; exactly the two
-exports, undecorated. setup.exe, UnzDll.dll and Zav.exe: a version resource that names the
+Controls 6.0.0.0, run as the invoker without UI access, the supported Windows versions 7 to
+11, UTF-8 as the ANSI code page); at most 96 KiB beside its two embedded images, each a word
+a byte. UnzDll.dll: PE32, i386, a DLL; only system DLLs imported; exactly the two exports,
+undecorated. setup.exe, UnzDll.dll and Zav.exe: a version resource that names the
 product and version of install/shell/Product.h (setup.exe's file version ending in the setup
 version number), and no time stamp of the build in their headers or directories.
 Prints one line per failed check; exits 1 when any failed.
@@ -16,6 +18,7 @@ import re
 import struct
 import sys
 import time
+import xml.etree.ElementTree as ElementTree
 
 MACHINE_I386 = 0x014C
 MAGIC_PE32 = 0x010B
@@ -173,11 +176,55 @@ def check_setup(path):
                 keys.add(chr(key))
     check(keys == {"?", "/"}, f"setup.exe: accelerator keys {sorted(keys)}, not ? and /")
 
-    manifest = (image.resource(RT_MANIFEST, 1) or b"").decode("utf-8", "replace")
-    for wanted in ('name="Microsoft.Windows.Common-Controls"', 'version="6.0.0.0"',
-                   'processorArchitecture="X86"', 'publicKeyToken="6595b64144ccf1df"'):
-        check(wanted in manifest, f"setup.exe: the manifest lacks {wanted}")
-    check("amd64" not in manifest, "setup.exe: the manifest names amd64")
+    check_manifest(image.resource(RT_MANIFEST, 1))
+
+
+# The manifest's namespaces, and the ids of Windows 7, 8, 8.1 and 10/11 in its compatibility list.
+ASM_V1 = "{urn:schemas-microsoft-com:asm.v1}"
+ASM_V3 = "{urn:schemas-microsoft-com:asm.v3}"
+COMPATIBILITY = "{urn:schemas-microsoft-com:compatibility.v1}"
+SETTINGS_2019 = "{http://schemas.microsoft.com/SMI/2019/WindowsSettings}"
+SUPPORTED_OS = {
+    "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",  # Windows 7
+    "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",  # Windows 8
+    "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",  # Windows 8.1
+    "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",  # Windows 10 and 11
+}
+
+
+def check_manifest(data):
+    """The manifest as the loader reads it: elements in their namespaces, not text that looks right."""
+    try:
+        root = ElementTree.fromstring(data or b"")
+    except ElementTree.ParseError as error:
+        check(False, f"setup.exe: the manifest is no XML ({error})")
+        return
+    check(root.tag == ASM_V1 + "assembly", f"setup.exe: the manifest's root is {root.tag}")
+
+    controls = [identity.attrib for identity in
+                root.findall(f"{ASM_V1}dependency/{ASM_V1}dependentAssembly/{ASM_V1}assemblyIdentity")
+                if identity.get("name") == "Microsoft.Windows.Common-Controls"]
+    if check(len(controls) == 1, "setup.exe: the manifest lacks the Common Controls dependency"):
+        for name, value in (("type", "win32"), ("version", "6.0.0.0"), ("processorArchitecture", "X86"),
+                            ("publicKeyToken", "6595b64144ccf1df"), ("language", "*")):
+            check(controls[0].get(name) == value,
+                  f"setup.exe: Common Controls {name} is {controls[0].get(name)}, not {value}")
+    check(b"amd64" not in (data or b""), "setup.exe: the manifest names amd64")
+
+    levels = root.findall(f"{ASM_V3}trustInfo/{ASM_V3}security/{ASM_V3}requestedPrivileges/"
+                          f"{ASM_V3}requestedExecutionLevel")
+    if check(len(levels) == 1, "setup.exe: the manifest requests no execution level"):
+        check(levels[0].get("level") == "asInvoker",
+              f"setup.exe: execution level {levels[0].get('level')}, not asInvoker")
+        check(levels[0].get("uiAccess") == "false", f"setup.exe: uiAccess {levels[0].get('uiAccess')}, not false")
+
+    supported = {os.get("Id", "").lower() for os in
+                 root.findall(f"{COMPATIBILITY}compatibility/{COMPATIBILITY}application/{COMPATIBILITY}supportedOS")}
+    check(supported == SUPPORTED_OS, f"setup.exe: supported Windows ids {sorted(supported)}")
+
+    pages = root.findall(f"{ASM_V3}application/{ASM_V3}windowsSettings/{SETTINGS_2019}activeCodePage")
+    check(len(pages) == 1 and (pages[0].text or "").strip() == "UTF-8",
+          "setup.exe: the manifest does not make UTF-8 the ANSI code page")
 
 
 def check_library(path):

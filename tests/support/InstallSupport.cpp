@@ -10,6 +10,7 @@
 
 #include "support/Files.h"
 #include "support/Registry.h"
+#include "support/TestSupport.h"
 
 namespace testing_support {
 
@@ -132,6 +133,11 @@ constexpr const char UserShellFoldersKey[] =
 } // namespace
 
 RedirectedShellFolder::RedirectedShellFolder(const char* valueName, const std::string& path)
+    : RedirectedShellFolder(valueName, Widen(path))
+{
+}
+
+RedirectedShellFolder::RedirectedShellFolder(const char* valueName, const std::wstring& path)
     : valueName_(valueName)
 {
     HKEY key = nullptr;
@@ -143,8 +149,9 @@ RedirectedShellFolder::RedirectedShellFolder(const char* valueName, const std::s
         present_ = true;
         data_.assign(data, size);
     }
-    RegSetValueExA(key, valueName_, 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
-                   static_cast<DWORD>(path.size() + 1));
+    const std::wstring name = Widen(valueName_);
+    RegSetValueExW(key, name.c_str(), 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                   static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(key);
 }
 

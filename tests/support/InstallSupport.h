@@ -62,6 +62,8 @@ void RemoveInstallationLeftovers();
 class RedirectedShellFolder {
 public:
     RedirectedShellFolder(const char* valueName, const std::string& path);
+    // The same for a path that the test's code page may not spell.
+    RedirectedShellFolder(const char* valueName, const std::wstring& path);
     ~RedirectedShellFolder();
     RedirectedShellFolder(const RedirectedShellFolder&) = delete;
     RedirectedShellFolder& operator=(const RedirectedShellFolder&) = delete;

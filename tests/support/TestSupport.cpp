@@ -83,6 +83,35 @@ bool IsChecked(HWND button)
     return SendMessageA(button, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
+std::wstring WideFromUtf8(const std::string& utf8)
+{
+    std::wstring text(utf8.size() + 1, L'\0');
+    int units = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &text[0], static_cast<int>(text.size()));
+    text.resize(units > 0 ? units - 1 : 0);
+    return text;
+}
+
+std::wstring Widen(const std::string& ansi)
+{
+    std::wstring text(ansi.size() + 1, L'\0');
+    int units = MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, &text[0], static_cast<int>(text.size()));
+    text.resize(units > 0 ? units - 1 : 0);
+    return text;
+}
+
+wchar_t UnspellableCharacter()
+{
+    for (wchar_t c : {L'\u0416', L'\u4E2D', L'\u05D0', L'\u0E01'}) {
+        wchar_t wide[] = {c, 0};
+        char narrow[8];
+        BOOL defaulted = FALSE;
+        if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, narrow, sizeof narrow, nullptr,
+                                &defaulted) && defaulted)
+            return c;
+    }
+    return 0;
+}
+
 std::vector<std::string> ListRows(HWND listBox)
 {
     std::vector<std::string> rows;

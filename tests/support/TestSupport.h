@@ -44,6 +44,12 @@ using e2e::ClassName;
 using e2e::WindowText;
 bool IsChecked(HWND button);
 std::vector<std::string> ListRows(HWND listBox);
+// UTF-8 text in UTF-16, whatever the code page the test runs in.
+std::wstring WideFromUtf8(const std::string& utf8);
+// Text of the test's code page in UTF-16.
+std::wstring Widen(const std::string& ansi);
+// A letter that the ANSI code page cannot spell, or 0 when it spells them all.
+wchar_t UnspellableCharacter();
 RECT WindowRectInParent(HWND window);
 
 // In an open folder browser (SHBrowseForFolder), selects a folder by path through

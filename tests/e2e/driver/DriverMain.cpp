@@ -122,66 +122,16 @@ bool Hold(e2e::SetupDriver& driver, bool stopped, const std::string& file)
     return WaitUntil(Gone, file, HoldTimeoutMs);
 }
 
-// A block of the setup's memory: the browser is another process's window, so what its
-// messages point to must lie there.
-class RemoteBlock {
-public:
-    RemoteBlock(HANDLE process, SIZE_T size)
-        : process_(process), address_(VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE)) {}
-    ~RemoteBlock()
-    {
-        if (address_) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
-    }
-    RemoteBlock(const RemoteBlock&) = delete;
-    RemoteBlock& operator=(const RemoteBlock&) = delete;
-
-    char* At(SIZE_T offset) const { return static_cast<char*>(address_) + offset; }
-    bool Write(SIZE_T offset, const void* data, SIZE_T size) const
-    {
-        return address_ && WriteProcessMemory(process_, At(offset), data, size, nullptr);
-    }
-    bool Read(SIZE_T offset, void* data, SIZE_T size) const
-    {
-        return address_ && ReadProcessMemory(process_, At(offset), data, size, nullptr);
-    }
-
-private:
-    HANDLE process_;
-    void* address_;
-};
-
-// Selects the folder in the open browser and presses OK; without a folder, OK takes the
-// browser's own first selection, its root. The selection is asked for a few times over:
-// Wine's browser now and then ignores one made right after it opened.
-bool ChooseInBrowser(e2e::SetupDriver& driver, const e2e::MessageBoxInfo& browser, const std::string& folder)
-{
-    RemoteBlock path(driver.Process(), folder.size() + 1);
-    if (!path.Write(0, folder.c_str(), folder.size() + 1)) return false;
-    for (int attempt = 0; attempt < 10 && !folder.empty(); ++attempt) {
-        DWORD_PTR result = 0;
-        if (!SendMessageTimeoutA(browser.window, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.At(0)),
-                                 SMTO_NORMAL, 30000, &result))
-            return false;
-        Sleep(100);
-    }
-    return driver.Answer(browser, IDOK);
-}
-
 // Presses "Change" and chooses the folder; when the setup found no path for what the browser
 // returned, it says so and opens the browser again, and the choice is made once more.
 bool Browse(e2e::SetupDriver& driver, const std::string& folder)
 {
-    HWND page = driver.Page(DestinationPageClass);
-    HWND change = driver.Control(DestinationPageClass, ChangeButtonId);
-    // The browser is modal: the click is posted, not sent.
-    if (!change || !PostMessageA(page, WM_COMMAND, MAKEWPARAM(ChangeButtonId, BN_CLICKED),
-                                 reinterpret_cast<LPARAM>(change)))
-        return false;
+    if (!driver.PressChange()) return false;
     e2e::MessageBoxInfo box;
     for (int attempt = 0; attempt < 5; ++attempt) {
         if (driver.WaitForMessageBoxOrExit(InstallTimeoutMs, box) != e2e::WaitResult::MessageBox) return false;
-        if (box.caption == "Select directory") {
-            if (!ChooseInBrowser(driver, box, folder)) return false;
+        if (box.caption == FolderPickerTitle) {
+            if (!driver.ChooseInBrowser(box, folder)) return false;
             continue;
         }
         if (box.text.find("not valid") == std::string::npos) {

@@ -1,6 +1,7 @@
 #include "SetupDriver.h"
 
 #include <psapi.h>
+#include <shlobj.h>
 #include <tlhelp32.h>
 
 #include <cstring>
@@ -231,15 +232,10 @@ bool SetupDriver::ChoosePreviousConfiguration(const std::string& name)
 {
     HWND list = Control(WelcomePageClass, PreviousConfigListId);
     if (!list) return false;
-    LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
-    for (LRESULT row = 0; row < count; ++row) {
-        // Asked in its wide form: across processes Wine hands a list row back as the list
-        // keeps it, whatever the asker's character set.
-        wchar_t wide[512] = L"";
-        if (SendMessageW(list, LB_GETTEXTLEN, row, 0) >= static_cast<LRESULT>(ARRAYSIZE(wide))) continue;
-        SendMessageW(list, LB_GETTEXT, row, reinterpret_cast<LPARAM>(wide));
+    const std::vector<std::wstring> rows = ListRowTexts(list);
+    for (LRESULT row = 0; row < static_cast<LRESULT>(rows.size()); ++row) {
         char text[1024] = "";
-        WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+        WideCharToMultiByte(CP_ACP, 0, rows[row].c_str(), -1, text, sizeof text, nullptr, nullptr);
         if (name != text) continue;
         SendMessageA(list, LB_SETCURSEL, row, 0);
         DWORD_PTR result = 0;
@@ -248,6 +244,21 @@ bool SetupDriver::ChoosePreviousConfiguration(const std::string& name)
                                    reinterpret_cast<LPARAM>(list), SMTO_NORMAL, 30000, &result) != 0;
     }
     return false;
+}
+
+std::vector<std::wstring> ListRowTexts(HWND list)
+{
+    std::vector<std::wstring> rows;
+    LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT row = 0; row < count; ++row) {
+        // Asked in its wide form: across processes Wine hands a list row back as the list
+        // keeps it, whatever the asker's character set.
+        wchar_t wide[512] = L"";
+        if (SendMessageW(list, LB_GETTEXTLEN, row, 0) < static_cast<LRESULT>(ARRAYSIZE(wide)))
+            SendMessageW(list, LB_GETTEXT, row, reinterpret_cast<LPARAM>(wide));
+        rows.push_back(wide);
+    }
+    return rows;
 }
 
 bool SetupDriver::GoToPage(int index)
@@ -263,6 +274,62 @@ bool SetupDriver::GoToPage(int index)
     }
     if (!IsVisible(pages[index])) return false;
     return index < 3 || WindowText(GetDlgItem(main_, NextButtonId)) == "Install";
+}
+
+namespace {
+
+// A block of the setup's memory: the browser is another process's window, so what its
+// messages point to must lie there.
+class RemoteBlock {
+public:
+    RemoteBlock(HANDLE process, SIZE_T size)
+        : process_(process), address_(VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE)) {}
+    ~RemoteBlock()
+    {
+        if (address_) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+    }
+    RemoteBlock(const RemoteBlock&) = delete;
+    RemoteBlock& operator=(const RemoteBlock&) = delete;
+
+    void* At(SIZE_T offset) const { return static_cast<char*>(address_) + offset; }
+    bool Write(SIZE_T offset, const void* data, SIZE_T size) const
+    {
+        return address_ && WriteProcessMemory(process_, At(offset), data, size, nullptr);
+    }
+
+private:
+    HANDLE process_;
+    void* address_;
+};
+
+} // namespace
+
+bool SetupDriver::PressChange()
+{
+    HWND change = Control(DestinationPageClass, ChangeButtonId);
+    // The browser is modal: the click is posted, not sent.
+    return change && PostMessageA(Page(DestinationPageClass), WM_COMMAND, MAKEWPARAM(ChangeButtonId, BN_CLICKED),
+                                  reinterpret_cast<LPARAM>(change));
+}
+
+// The selection is asked for a few times over: Wine's browser now and then ignores one made
+// right after it opened. It is given in UTF-16, so that no code page of either side stands
+// between the folder and the browser.
+bool SetupDriver::ChooseInBrowser(const MessageBoxInfo& browser, const std::string& folder)
+{
+    wchar_t wide[MAX_PATH] = L"";
+    if (!folder.empty() && !MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, wide, MAX_PATH)) return false;
+    const SIZE_T bytes = (lstrlenW(wide) + 1) * sizeof(wchar_t);
+    RemoteBlock path(processInfo_.hProcess, bytes);
+    if (!path.Write(0, wide, bytes)) return false;
+    for (int attempt = 0; attempt < 10 && !folder.empty(); ++attempt) {
+        DWORD_PTR result = 0;
+        if (!SendMessageTimeoutW(browser.window, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(path.At(0)),
+                                 SMTO_NORMAL, 30000, &result))
+            return false;
+        Sleep(100);
+    }
+    return Answer(browser, IDOK);
 }
 
 bool SetupDriver::StartInstall()

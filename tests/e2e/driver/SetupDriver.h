@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "display/FolderPicker.h"
 #include "pages/DestinationPage.h"
 #include "pages/LicensePage.h"
 #include "pages/MaintenancePage.h"
@@ -74,6 +75,13 @@ public:
     // Waits until no visible window of the setup waits for WM_PAINT; false on timeout.
     bool WaitUntilPainted(DWORD timeoutMs = 10000) const;
 
+    // Posts the click on "Change" of the destination page: the folder browser opens, modal, and
+    // WaitForMessageBoxOrExit finds it (caption FolderPickerTitle).
+    bool PressChange();
+    // Selects the folder (in the caller's code page) in the open browser and presses OK; without
+    // a folder, OK takes the browser's own first selection, its root, the Desktop.
+    bool ChooseInBrowser(const MessageBoxInfo& browser, const std::string& folder);
+
     // Posts the click on "Install" once the button takes input (up to 5 s), without waiting
     // for its end: the installation runs inside it.
     bool StartInstall();
@@ -112,6 +120,9 @@ bool TerminateProcesses(const char* exeName, DWORD waitMs = 5000);
 HWND WaitForTopLevelWindow(DWORD processId, const char* className, const char* titlePart, DWORD timeoutMs);
 DWORD WindowProcess(HWND window);
 std::string WindowText(HWND window);
+// The rows of a list box, ours or another process's, as the list keeps them (wide), so that
+// no code page stands between the list and the reader.
+std::vector<std::wstring> ListRowTexts(HWND list);
 // The text of another process's control by WM_GETTEXT (edit controls), up to 64 KiB.
 std::string ControlText(HWND window, DWORD timeoutMs = 5000);
 std::string ClassName(HWND window);
