@@ -245,7 +245,7 @@ traced_calls="InitCommonControlsEx;RegisterClassExA;CreateWindowExA;RegOpenKeyEx
 traced_calls+=";ShowWindow;UpdateWindow;GetMessageA;EndPaint;InvalidateRect;CreateFileA"
 traced_calls+=";LoadLibraryA;LoadLibraryExA;FreeLibrary;SHFileOperationA;CoCreateInstance"
 traced_calls+=";CoInitialize;DeleteFileA;ShellExecuteA;SendMessageA;exit;_exit;_cexit;ExitProcess"
-traced_calls+=";SHGetFolderPathA;DrawTextA;CoUninitialize"
+traced_calls+=";SHGetFolderPathA;SHGetFolderPathW;DrawTextA;CoUninitialize"
 "$ZAV_WINE" reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /d "$traced_calls" /f >/dev/null
 "$ZAV_WINE" reg add 'HKCU\Software\Wine\Debug' /v RelayFromInclude /d setup.exe /f >/dev/null
 mkdir -p "$work/traces"

@@ -41,8 +41,8 @@ STARTUP = [
 ]
 INSTALL = [
     ("Call<", ("InvalidateRect",), None, None),
-    ("Call", ("SHGetFolderPathA",), ",00008015,", "program folder"),
-    ("Call", ("CreateFileA",), "UnzDll.dll", "Templates folder"),
+    ("Call", ("SHGetFolderPathA", "SHGetFolderPathW"), ",00008015,", "program folder, the payload check"),
+    ("Call", ("CreateFileA",), "UnzDll.dll", "Templates folder, what earlier attempts left there"),
     ("Call", ("CreateFileA",), "zav.zip", "stage UnzDll.dll: unpack the words, write"),
     ("Call", ("LoadLibraryA", "LoadLibraryExA"), None, "stage zav.zip, progress 20 %"),
     ("Ret", ("LoadLibraryA", "LoadLibraryExA"), None, "load UnzDll.dll"),
@@ -51,9 +51,9 @@ INSTALL = [
     ("Call", ("SHFileOperationA",), None, "check the expansion, progress 40 %"),
     ("Ret", ("SHFileOperationA",), None, "copy the product folder (SHFileOperationA)"),
     ("Call<", ("CreateFileA",), None, "check the copy (up to its last file)"),
-    ("Call", ("SHGetFolderPathA",), ",00008010,", "last file compared, progress 80 %"),
-    ("Call", ("SHGetFolderPathA",), ",0000800b,", "link 1: Desktop (its folder, the link)"),
-    ("Call", ("SHGetFolderPathA",), ",00008002,", "link 2: Start menu (its folder, the link)"),
+    ("Call", ("SHGetFolderPathA", "SHGetFolderPathW"), ",00008010,", "last file compared, progress 80 %"),
+    ("Call", ("SHGetFolderPathA", "SHGetFolderPathW"), ",0000800b,", "link 1: Desktop (its folder, the link)"),
+    ("Call", ("SHGetFolderPathA", "SHGetFolderPathW"), ",00008002,", "link 2: Start menu (its folder, the link)"),
     ("Call", ("CoCreateInstance",), None, "Programs folder, current directory, group"),
     ("Call", ("CoCreateInstance",), None, "link 3: group, ZAV 1.00 beta 8"),
     ("Call", ("CoCreateInstance",), None, "link 4: group, Visit ZAV Web site"),
