@@ -10,6 +10,7 @@
 #include <memory>
 #include <new>
 
+#include "UnzDll.h"
 #include "engine/PayloadStaging.h"
 #include "engine/ProfileFolder.h"
 #include "engine/ProgressSteps.h"
@@ -68,11 +69,11 @@ constexpr char SettingsNotCarriedFormat[] =
 // The format with two paths of the platform's length.
 constexpr std::size_t SettingsNotCarriedCapacity = sizeof SettingsNotCarriedFormat + 2 * MAX_PATH;
 
-// What the unzip library names its temporary folders: "~unz", 8 hex digits, ".tmp".
-constexpr char UnzipTemporaryPrefix[] = "~unz";
-constexpr char UnzipTemporarySuffix[] = ".tmp";
-constexpr std::size_t UnzipTemporaryDigits = 8;
-constexpr char UnzipTemporaryPattern[] = "~unz*.tmp";
+// What the unzip library names its temporary folders.
+constexpr char UnzipTemporaryPrefix[] = UNZ_TEMP_PREFIX;
+constexpr char UnzipTemporarySuffix[] = UNZ_TEMP_SUFFIX;
+constexpr std::size_t UnzipTemporaryDigits = UNZ_TEMP_HEX_DIGITS;
+constexpr char UnzipTemporaryPattern[] = UNZ_TEMP_PREFIX "*" UNZ_TEMP_SUFFIX;
 
 // Files are compared in pieces of this size.
 constexpr DWORD CompareChunkBytes = 32768;

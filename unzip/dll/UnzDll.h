@@ -76,6 +76,14 @@
 #define UNZ_E_MEMORY       26u  /* out of memory */
 #define UNZ_E_INTERNAL     27u  /* unexpected internal error */
 
+/* The temporary folder UnzDllExec expands into, inside the target:
+ * UNZ_TEMP_PREFIX, UNZ_TEMP_HEX_DIGITS hexadecimal digits, UNZ_TEMP_SUFFIX.
+ * Only a process killed while expanding leaves one behind; a caller may
+ * remove what such a process left in its own target. */
+#define UNZ_TEMP_PREFIX     "~unz"
+#define UNZ_TEMP_HEX_DIGITS 8
+#define UNZ_TEMP_SUFFIX     ".tmp"
+
 #ifdef __cplusplus
 extern "C" {
 #endif

@@ -1,5 +1,7 @@
 #include "unz_win_fs.h"
 
+#include "UnzDll.h"
+
 #include <algorithm>
 #include <cwchar>
 #include <initializer_list>
@@ -9,8 +11,8 @@ namespace unzdll {
 namespace {
 
 constexpr int kUniqueNameAttempts = 64;
-constexpr wchar_t kTempPrefix[] = L"~unz";
-constexpr wchar_t kTempSuffix[] = L".tmp";
+constexpr wchar_t kTempPrefix[] = L"" UNZ_TEMP_PREFIX;
+constexpr wchar_t kTempSuffix[] = L"" UNZ_TEMP_SUFFIX;
 // A caller's ANSI path is read no further than this: enough for MAX_PATH
 // characters of up to three bytes each, as UTF-8 spells the BMP.
 constexpr std::size_t kMaxAnsiBytes = 3 * MAX_PATH;
@@ -188,6 +190,7 @@ bool removeTree(const Path& path) {
 }
 
 bool createUniqueFolder(const Path& parent, Path& out, wchar_t (&name)[kTempNameSize]) {
+    static_assert(kHex32Size - 1 == UNZ_TEMP_HEX_DIGITS, "the published name");
     static_assert(std::size(kTempPrefix) - 1 + (kHex32Size - 1) + std::size(kTempSuffix) ==
                   kTempNameSize);
     static volatile LONG counter = 0;
